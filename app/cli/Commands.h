@@ -1,0 +1,25 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tastora {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitCancelled = 3;
+
+struct CliCommand {
+  const char* name;
+  const char* synopsis;
+  const char* summary;
+  int (*run)(const std::vector<std::string>& args);
+};
+
+std::span<const CliCommand> CliCommands();
+
+int RunKeys(const std::vector<std::string>& args);
+
+}  // namespace tastora

@@ -1,0 +1,31 @@
+#pragma once
+// Message boxes of a terminal program: messages go to the terminal, and a
+// Yes/No question is answered by --yes/--no or, failing that, on the terminal.
+
+#include <cstdio>
+#include <optional>
+
+#include "platform/Platform.h"
+
+namespace tastora {
+
+class TerminalDialogs final : public Dialogs {
+ public:
+  TerminalDialogs(std::FILE* out, std::FILE* err, std::optional<bool> presetAnswer)
+      : out_(out), err_(err), presetAnswer_(presetAnswer) {}
+
+  void ShowMessage(std::string_view text) override;
+  void ShowWarning(std::string_view text) override;
+  void ShowError(std::string_view text, std::string_view caption) override;
+  bool AskYesNo(std::string_view text) override;
+
+ private:
+  std::FILE* out_;
+  std::FILE* err_;
+  std::optional<bool> presetAnswer_;
+};
+
+// A message box text for a terminal: carriage returns become line breaks.
+std::string TerminalText(std::string_view text);
+
+}  // namespace tastora

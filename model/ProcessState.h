@@ -1,0 +1,48 @@
+#pragma once
+// State the program keeps once per process. Passed by reference to whatever
+// needs it; there are no mutable globals.
+
+#include <cstdint>
+
+#include "model/CompanionTables.h"
+
+namespace tastora {
+
+inline constexpr uint32_t kPlatformWin32Windows = 1;  // the 8-bit family (95, 98, ME)
+inline constexpr uint32_t kPlatformWin32Nt = 2;
+
+struct WindowsVersion {
+  uint32_t platformId = kPlatformWin32Nt;
+  uint32_t major = 10;
+  uint32_t minor = 0;
+  uint32_t build = 19045;
+};
+
+// "Conversion" section of loader.ini, read once at start.
+struct EuroConversion {
+  bool EuroConvert = false;
+  int EuroConvertUniChar = 8364;
+  int EuroConvertChar = 128;
+};
+
+struct ProcessState {
+  KeyNameTable keyNames;
+  KeyNameTable extendedKeyNames;
+  SpecialKeyTable specialKeys;
+
+  WindowsVersion windowsVersion;
+  EuroConversion euro;
+
+  // Platform of origin and font script of the last layout data file loaded.
+  bool fileIsNT = false;
+  int fontScript = 0;
+  // Character set of the display fonts, chosen when a layout is narrowed.
+  int displayScript = 0;
+  // Set when running unattended from the command line: informational
+  // messages of an import are not shown.
+  bool unattended = false;
+
+  bool IsNtPlatform() const { return windowsVersion.platformId == kPlatformWin32Nt; }
+};
+
+}  // namespace tastora

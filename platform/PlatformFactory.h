@@ -1,0 +1,12 @@
+#pragma once
+// The ports of the platform this program was built for.
+
+#include <memory>
+
+#include "platform/Platform.h"
+
+namespace tastora {
+
+std::unique_ptr<CodePages> MakeCodePages();
+
+}  // namespace tastora

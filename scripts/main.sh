@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# The main job on the built-in default: build the program and run it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" --target tastora
+build/release/tastora keys

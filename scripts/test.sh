@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what it needs, builds with warnings as
+# errors, compiles the Windows builds, runs the fuzzers briefly, then runs the
+# tests natively and under AddressSanitizer + UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+FUZZ_SECONDS=${FUZZ_SECONDS:-30}
+
+build() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "$jobs"
+}
+
+echo "== Windows builds (MinGW-w64 i686 and x86_64)"
+build mingw-i686
+build mingw-x86_64
+
+echo "== Fuzzing (${FUZZ_SECONDS}s per target)"
+build fuzz
+for fuzzer in build/fuzz/fuzz/fuzz_*; do
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  corpus=build/fuzz/corpus/$name
+  mkdir -p "$corpus"
+  seeds=()
+  [ -d "fuzz/seeds/$name" ] && seeds+=("fuzz/seeds/$name")
+  [ "$name" = fuzz_import_layout_file ] && seeds+=(examples)
+  "$fuzzer" -max_total_time="$FUZZ_SECONDS" -max_len=65536 -print_final_stats=0 "$corpus" "${seeds[@]}" 2>&1 | tail -n 3
+done
+
+echo "== Tests under AddressSanitizer + UndefinedBehaviorSanitizer"
+build sanitize
+ctest --preset sanitize -j "$jobs"
+
+echo "== Tests"
+build debug
+ctest --preset debug -j "$jobs"
