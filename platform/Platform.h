@@ -2,9 +2,12 @@
 // The ports through which the core reaches the platform. Each has a Windows
 // implementation (platform/win32) and an offline one (platform/offline).
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tastora {
 
@@ -27,6 +30,18 @@ class Dialogs {
   virtual void ShowWarning(std::string_view text) = 0;
   virtual void ShowError(std::string_view text, std::string_view caption) = 0;
   virtual bool AskYesNo(std::string_view text) = 0;
+};
+
+// Files. Paths are the platform's own (on Windows a Windows path; offline a
+// host path, or a Windows path inside the folder tree where a port says so).
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Reads up to `maxBytes` from the start of the file. With `openForWriting`
+  // the file is opened for reading and writing, so a read-only file fails.
+  // No value when the file cannot be opened or read.
+  virtual std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, size_t maxBytes,
+                                                       bool openForWriting) = 0;
 };
 
 }  // namespace tastora

@@ -1,0 +1,74 @@
+#pragma once
+// The layout data files' own markup reader: a character-level state machine
+// that turns text into element-opened and element-closed events. It reports
+// no syntax errors; malformed input becomes elements or text.
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "datafile/XmlTag.h"
+
+namespace tastora {
+
+class FileSystem;
+
+// A file that cannot be opened.
+class FileOpenError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The text as one string with line breaks dropped; reads past the end return
+// the end marker 0x1A and set Eof.
+class TBufferedReader {
+ public:
+  static constexpr char kEndMarker = 0x1A;
+
+  void Load(const std::vector<std::string>& lines);
+  char NextChar();
+  void Back();
+  static bool IsWhitespace(char ch);
+
+  bool Eof = false;
+  std::string Text;
+  int Position = 1;  // 1-based index of the next character
+};
+
+// Splits text into lines at CR, LF or CR LF; a NUL byte ends the text.
+std::vector<std::string> SplitLines(std::string_view text);
+
+class TXMLReader {
+ public:
+  TXMLReader() = default;
+  TXMLReader(const TXMLReader&) = delete;
+  TXMLReader& operator=(const TXMLReader&) = delete;
+  // Discards any open elements without raising events.
+  ~TXMLReader();
+
+  std::function<void(const TXMLTag&)> OnTagOpen;
+  std::function<void(const TXMLTag&)> OnTagClose;
+  std::function<void(const std::string&)> OnText;
+
+  std::vector<std::string> Lines;
+
+  // Throws FileOpenError when the file cannot be opened.
+  void LoadFromFile(const std::string& fileName, FileSystem& files);
+  void LoadFromStrings(const std::vector<std::string>& lines);
+
+  void Push(std::unique_ptr<TXMLTag> tag);
+  std::unique_ptr<TXMLTag> Pop();
+  bool IsEmpty() const { return stack_.empty(); }
+  const TXMLTag* Top() const { return stack_.empty() ? nullptr : stack_.back().get(); }
+  void Clear();
+
+ private:
+  void Parse();
+
+  std::vector<std::unique_ptr<TXMLTag>> stack_;  // back() is the top
+};
+
+}  // namespace tastora
