@@ -8,5 +8,7 @@
 namespace tastora {
 
 std::unique_ptr<CodePages> MakeCodePages();
+// Files by the platform's own paths (offline: host paths).
+std::unique_ptr<FileSystem> MakeFileSystem();
 
 }  // namespace tastora

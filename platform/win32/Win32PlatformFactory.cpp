@@ -1,8 +1,10 @@
 #include "platform/PlatformFactory.h"
+#include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32CodePages.h"
 
 namespace tastora {
 
 std::unique_ptr<CodePages> MakeCodePages() { return std::make_unique<Win32CodePages>(); }
+std::unique_ptr<FileSystem> MakeFileSystem() { return std::make_unique<Win32FileSystem>(); }
 
 }  // namespace tastora

@@ -1,0 +1,77 @@
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "app/ExportLayout.h"
+#include "app/cli/Commands.h"
+#include "app/cli/TerminalDialogs.h"
+#include "datafile/ImportErrors.h"
+#include "datafile/XmlReader.h"
+#include "model/ProcessState.h"
+#include "platform/PlatformFactory.h"
+
+namespace tastora {
+namespace {
+
+constexpr char kUsage[] = "usage: tastora export (FILE | --us) [-o OUT]\n";
+
+}  // namespace
+
+int RunExport(const std::vector<std::string>& args) {
+  std::string input;
+  std::string output;
+  bool us = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-o" && i + 1 < args.size()) {
+      output = args[++i];
+    } else if (args[i] == "--us") {
+      us = true;
+    } else if (!args[i].empty() && args[i][0] != '-' && input.empty()) {
+      input = args[i];
+    } else {
+      std::fprintf(stderr, "tastora export: unexpected argument '%s'\n%s", args[i].c_str(), kUsage);
+      return kExitUsage;
+    }
+  }
+  if (us == !input.empty()) {
+    std::fprintf(stderr, "%s", kUsage);
+    return kExitUsage;
+  }
+
+  ProcessState state;
+  state.unattended = true;
+  auto files = MakeFileSystem();
+  auto codePages = MakeCodePages();
+  TerminalDialogs dialogs(stderr, stderr, false);
+  const DataFilePorts ports{*files, dialogs, *codePages};
+
+  std::optional<std::string> markup;
+  try {
+    markup = us ? ExportDefaultLayout(state) : ExportLayoutFile(input, state, ports);
+  } catch (const ImportError& e) {
+    dialogs.ShowError(e.what(), "");
+    return kExitFailure;
+  } catch (const FileOpenError& e) {
+    dialogs.ShowError(e.what(), "");
+    return kExitFailure;
+  }
+  if (!markup) {
+    std::fprintf(stderr, "tastora export: %s was not read as a complete layout.\n", input.c_str());
+    return kExitFailure;
+  }
+
+  if (output.empty()) {
+    std::fwrite(markup->data(), 1, markup->size(), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+  }
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
+  out.write(markup->data(), static_cast<std::streamsize>(markup->size()));
+  out.close();
+  if (!out) {
+    std::fprintf(stderr, "tastora export: could not write %s\n", output.c_str());
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+}  // namespace tastora
