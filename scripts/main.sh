@@ -5,4 +5,5 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)" --target tastora
-build/release/tastora keys
+# Read the demo layout data file and write it back out as markup.
+build/release/tastora export examples/tastora-demo.vyr2000
