@@ -7,6 +7,7 @@
 #include "datafile/ImportErrors.h"
 #include "datafile/LayoutDataFile.h"
 #include "datafile/NumberText.h"
+#include "model/Bytes.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
 #include "platform/offline/IconvCodePages.h"
@@ -321,6 +322,68 @@ TEST(LayoutDataFile, TheImportMessageIsNotShownUnattended) {
   f.state.unattended = true;
   ASSERT_TRUE(f.Import(Doc("")));
   EXPECT_TRUE(f.dialogs.messages.empty());
+}
+
+TEST(LayoutDataFile, OlderBinaryFormLoadsThroughTheMarkupLoader) {
+  // A VYR2000 file, version 2.65: Mapped is written and read back in decimal.
+  constexpr size_t kKeys = 109, kRecord = 35;
+  ByteWriter w(11130);
+  w.Bytes(0, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("VYR2000"), 7));
+  w.U8(8, 2);
+  w.U8(9, 65);
+  const size_t a = kKeys + 26 * kRecord;  // position 27: key 27
+  w.U16(a + 0, u'a');
+  w.U16(a + 2, u'A');
+  w.U8(a + 16 + 1, 1);  // Shift column is a dead key
+  w.U8(a + 24, 1);
+  w.U16(a + 27, 0x41);
+  w.U16(kKeys + 70 * kRecord + 27, 0x01A3);  // position 71: Right Ctrl, scan E0 1D
+  const size_t caps = kKeys + 72 * kRecord;   // position 73: Caps Lock
+  w.U16(caps + 27, 0x14);
+  w.U32(caps + 29, 10);
+  w.U8(caps + 34, 1);
+  w.U32(3749, 1);
+  w.U16(3753, u'A');
+  w.U16(3755, u'e');
+  w.U16(3757, 0xEA);
+  w.U8(10953, 1);
+  w.U16(10954, 0x0407);
+  w.U8(11111, 1);  // WinNT
+  w.U32(11112, 1);
+  w.U32(11116, 0);
+  w.U8(11120, 0x3A);
+  w.U8(11121, 2);
+  w.U16(11122, u'K');
+  w.U16(11124, u'L');
+
+  Fixture f;
+  f.files.Put("old.vyr2000", w.Take());
+  ASSERT_TRUE(ImportLayoutFile("old.vyr2000", *f.layout, f.state, f.ports));
+  const KeyboardLayout& l = *f.layout;
+  EXPECT_EQ(l.Key(27).chars[0], u'a');
+  EXPECT_EQ(l.Key(27).chars[1], u'A');
+  EXPECT_EQ(l.Key(27).dead[1], 1);
+  EXPECT_EQ(l.Key(27).CapsAware, 1);
+  EXPECT_EQ(l.Key(71).vk, 0x01A3);
+  EXPECT_EQ(l.Key(73).Mapped, 10);
+  EXPECT_EQ(l.Key(73).CapsAware2, 1);
+  EXPECT_EQ(l.Key(74).vk, 0);  // every position's record is read, empty ones too
+  ASSERT_EQ(l.deadCount, 1);
+  EXPECT_EQ(l.deadKeys[0].result, 0xEA);
+  EXPECT_EQ(l.altgr_used, 1);
+  EXPECT_EQ(l.lcid, 0x0407);
+  ASSERT_EQ(f.state.keyNames.count, 1);
+  EXPECT_EQ(f.state.keyNames.entries[0].scan, 0x3A);
+  EXPECT_EQ(f.state.keyNames.entries[0].name, u"KL");
+  EXPECT_EQ(f.state.extendedKeyNames.count, 0);
+  ASSERT_EQ(f.dialogs.messages.size(), 1u);
+  EXPECT_EQ(f.dialogs.messages[0], "Layout: \r\rFile created with VYR32 ver 2.65\r\rplatform WINNT");
+
+  // A magic the loader does not know.
+  Fixture g;
+  g.files.Put("x.vyr2000", std::string("VYR3000") + std::string(20, '\0'));
+  EXPECT_FALSE(ImportLayoutFile("x.vyr2000", *g.layout, g.state, g.ports));
+  EXPECT_EQ(g.dialogs.messages.at(0), "This is not vyr32 file!");
 }
 
 TEST(NumberText, HexAndDecimal) {
