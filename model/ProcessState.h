@@ -25,6 +25,12 @@ struct EuroConversion {
   int EuroConvertChar = 128;
 };
 
+// "Patch" section of loader.ini, read by the library writers.
+struct PatchSettings {
+  bool ThinkPad = false;
+  bool ShiftCtrlPatch = false;
+};
+
 struct ProcessState {
   KeyNameTable keyNames;
   KeyNameTable extendedKeyNames;
@@ -32,6 +38,7 @@ struct ProcessState {
 
   WindowsVersion windowsVersion;
   EuroConversion euro;
+  PatchSettings patch;
 
   // Platform of origin and font script of the last layout data file loaded.
   bool fileIsNT = false;
