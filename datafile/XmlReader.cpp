@@ -1,0 +1,298 @@
+#include "datafile/XmlReader.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <iterator>
+#include <optional>
+
+#include "platform/Platform.h"
+
+namespace tastora {
+namespace {
+
+enum class ParseState { Text, TagStart, TagName, InTag, EmptyEnd, AttrName, BeforeEquals, BeforeValue, Value };
+
+// Steps the source over the run of characters for which `ordinary` holds,
+// appending them to `dst` when given. Each of them would only have been added
+// to a buffer one by one, so taking them at once changes nothing but the speed.
+template <class Ordinary>
+inline void TakeRun(TBufferedReader& source, std::string* dst, Ordinary ordinary) {
+  const size_t start = static_cast<size_t>(static_cast<unsigned>(source.Position) - 1u);
+  const size_t limit = std::min(source.Text.size(), static_cast<size_t>(INT_MAX) - 1);
+  const char* const text = source.Text.data();
+  size_t end = start;
+  while (end < limit && ordinary(text[end])) ++end;
+  if (end == start) return;
+  if (dst) dst->append(text + start, end - start);
+  source.Position = static_cast<int>(end + 1);
+}
+
+// A fresh element, made from a closed one when there is one: saves two
+// allocations per element.
+std::unique_ptr<TXMLTag> NewTag(std::vector<std::unique_ptr<TXMLTag>>& spare, const std::string& name) {
+  if (spare.empty()) return std::make_unique<TXMLTag>(name);
+  std::unique_ptr<TXMLTag> tag = std::move(spare.back());
+  spare.pop_back();
+  tag->Name = name;
+  tag->Attributes.clear();
+  return tag;
+}
+
+constexpr bool IsBlank(char ch) { return ch == '\t' || ch == '\n' || ch == '\r' || ch == ' '; }
+
+// The characters each state only collects (or skips); lambdas so that the
+// runs inline them.
+constexpr auto IsTextChar = [](char ch) { return ch != '<'; };
+constexpr auto IsTagNameChar = [](char ch) { return !IsBlank(ch) && ch != '>' && ch != '/'; };
+constexpr auto IsAttrNameChar = [](char ch) { return !IsBlank(ch) && ch != '='; };
+constexpr auto IsSkippedChar = [](char ch) { return ch != '='; };
+constexpr auto IsQuotedChar = [](char ch) { return ch != '"' && ch != '\\'; };
+constexpr auto IsBareValueChar = [](char ch) { return ch != '"' && !IsBlank(ch) && ch != '>' && ch != '/'; };
+
+}  // namespace
+
+void TBufferedReader::Load(const std::vector<std::string>& lines) {
+  size_t total = 0;
+  for (const std::string& line : lines) total += line.size();
+  Text.clear();
+  Text.reserve(total);
+  for (const std::string& line : lines) Text += line;
+  Position = 1;
+  Eof = Text.empty();
+}
+
+char TBufferedReader::NextChar() {
+  // Position is 32-bit: text beyond its range reads as the end.
+  const size_t index = static_cast<size_t>(static_cast<unsigned>(Position) - 1u);  // 0 and below wrap high
+  if (index >= Text.size() || index >= static_cast<size_t>(INT_MAX) - 1) {
+    Eof = true;
+    return kEndMarker;
+  }
+  Eof = false;
+  ++Position;
+  return Text[index];
+}
+
+void TBufferedReader::Back() {
+  if (Position > 1) --Position;
+}
+
+bool TBufferedReader::IsWhitespace(char ch) { return IsBlank(ch); }
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+    lines.emplace_back(text.substr(pos, end - pos));
+    pos = end;
+    if (pos < text.size() && text[pos] == '\r') ++pos;
+    if (pos < text.size() && text[pos] == '\n') ++pos;
+  }
+  return lines;
+}
+
+// Events are not raised here: a handler may throw, and a destructor must not.
+TXMLReader::~TXMLReader() = default;
+
+void TXMLReader::LoadFromFile(const std::string& fileName, FileSystem& files) {
+  // Layout data files are a few hundred kilobytes at most.
+  constexpr size_t kMaxFileBytes = size_t{64} << 20;
+  const std::optional<std::vector<uint8_t>> bytes = files.ReadFile(fileName, kMaxFileBytes, false);
+  if (!bytes) throw FileOpenError("Cannot open file \"" + fileName + "\".");
+  Lines = SplitLines(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+  Parse();
+}
+
+void TXMLReader::LoadFromStrings(const std::vector<std::string>& lines) {
+  Lines = lines;
+  Parse();
+}
+
+void TXMLReader::Push(std::unique_ptr<TXMLTag> tag) {
+  if (!tag) return;
+  if (OnTagOpen) OnTagOpen(*tag);
+  stack_.push_back(std::move(tag));
+}
+
+std::unique_ptr<TXMLTag> TXMLReader::Pop() {
+  if (stack_.empty()) return nullptr;
+  const TXMLTag* top = stack_.back().get();
+  if (OnTagClose) OnTagClose(*top);
+  // The element is normally still on top; a handler that pushed or popped on
+  // this reader may have moved it or taken it.
+  const auto it = std::find_if(stack_.rbegin(), stack_.rend(), [top](const auto& p) { return p.get() == top; });
+  if (it == stack_.rend()) return nullptr;
+  std::unique_ptr<TXMLTag> tag = std::move(*it);
+  stack_.erase(std::next(it).base());
+  return tag;
+}
+
+void TXMLReader::Clear() {
+  while (!stack_.empty()) Pop();
+}
+
+void TXMLReader::Parse() {
+  TBufferedReader source;
+  source.Load(Lines);
+
+  std::unique_ptr<TXMLTag> element;             // the tag being read; freed if the input ends inside it
+  std::vector<std::unique_ptr<TXMLTag>> spare;  // closed elements, reused for the next tags
+  std::string token;                            // element name, attribute name or value being built
+  std::string attrName;
+  std::string text;
+  bool closing = false;
+  bool quoted = false;
+  ParseState state = ParseState::Text;  // Text: outside a tag
+
+  try {
+    while (!source.Eof) {
+      const char ch = source.NextChar();
+      const bool blank = IsBlank(ch);
+      switch (state) {
+        case ParseState::Text:
+          if (ch == '<') {
+            if (!text.empty()) {
+              if (OnText) OnText(text);
+              text.clear();
+            }
+            closing = false;
+            state = ParseState::TagStart;
+          } else {
+            text += ch;
+            TakeRun(source, &text, IsTextChar);
+          }
+          break;
+
+        case ParseState::TagStart:
+          if (ch == '/') {
+            closing = true;
+          } else if (!blank) {
+            token.assign(1, ch);
+            TakeRun(source, &token, IsTagNameChar);
+            state = ParseState::TagName;
+          }
+          break;
+
+        case ParseState::TagName:
+          if (blank || ch == '>' || ch == '/') {
+            element = NewTag(spare, token);
+            if (ch == '/') {
+              state = ParseState::EmptyEnd;
+            } else {
+              state = ParseState::InTag;
+              if (ch == '>') source.Back();
+            }
+          } else {
+            token += ch;
+            TakeRun(source, &token, IsTagNameChar);
+          }
+          break;
+
+        case ParseState::InTag:
+          if (ch == '>') {
+            if (closing) {
+              // Closes everything down to the nearest element of that name, or
+              // everything when none has it.
+              std::unique_ptr<TXMLTag> closer = std::move(element);
+              while (!stack_.empty()) {
+                std::unique_ptr<TXMLTag> popped = Pop();
+                if (!popped) continue;
+                const bool found = popped->Name == closer->Name;
+                spare.push_back(std::move(popped));
+                if (found) break;
+              }
+              spare.push_back(std::move(closer));
+            } else {
+              Push(std::move(element));
+            }
+            state = ParseState::Text;
+          } else if (ch == '/') {
+            state = ParseState::EmptyEnd;
+          } else if (!blank) {
+            token.assign(1, ch);
+            TakeRun(source, &token, IsAttrNameChar);
+            state = ParseState::AttrName;
+          }
+          break;
+
+        case ParseState::EmptyEnd:
+          if (ch == '>') {
+            Push(std::move(element));
+            if (std::unique_ptr<TXMLTag> popped = Pop()) spare.push_back(std::move(popped));
+            state = ParseState::Text;
+          }
+          break;
+
+        case ParseState::AttrName:
+          if (blank || ch == '=') {
+            attrName = token;
+            // Stepping back would only read the "=" again in BeforeEquals.
+            state = ch == '=' ? ParseState::BeforeValue : ParseState::BeforeEquals;
+          } else {
+            token += ch;
+            TakeRun(source, &token, IsAttrNameChar);
+          }
+          break;
+
+        case ParseState::BeforeEquals:
+          if (ch == '=') {
+            state = ParseState::BeforeValue;
+          } else {
+            TakeRun(source, nullptr, IsSkippedChar);
+          }
+          break;
+
+        case ParseState::BeforeValue:
+          if (ch == '"') {
+            quoted = true;
+            token.clear();
+            TakeRun(source, &token, IsQuotedChar);
+            state = ParseState::Value;
+          } else if (!blank) {
+            quoted = false;
+            token.assign(1, ch);
+            TakeRun(source, &token, IsBareValueChar);
+            state = ParseState::Value;
+          }
+          break;
+
+        case ParseState::Value:
+          if (quoted) {
+            if (ch == '"') {
+              quoted = false;
+            } else {
+              token += ch == '\\' ? source.NextChar() : ch;
+              TakeRun(source, &token, IsQuotedChar);
+            }
+          } else if (ch == '"') {
+            quoted = true;
+            TakeRun(source, &token, IsQuotedChar);
+          } else if (blank) {
+            element->AddAttribute(attrName, token);
+            state = ParseState::InTag;
+          } else if (ch == '>') {
+            element->AddAttribute(attrName, token);
+            Push(std::move(element));
+            state = ParseState::Text;
+          } else if (ch == '/') {
+            element->AddAttribute(attrName, token);
+            state = ParseState::EmptyEnd;
+          } else {
+            token += ch;
+            TakeRun(source, &token, IsBareValueChar);
+          }
+          break;
+      }
+    }
+    Clear();
+  } catch (...) {
+    // A handler gave up: leave no open elements behind, and raise no more events.
+    stack_.clear();
+    throw;
+  }
+}
+
+}  // namespace tastora
