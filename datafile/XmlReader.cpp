@@ -83,14 +83,23 @@ bool TBufferedReader::IsWhitespace(char ch) { return IsBlank(ch); }
 std::vector<std::string> SplitLines(std::string_view text) {
   text = text.substr(0, text.find('\0'));
   std::vector<std::string> lines;
+  lines.reserve(text.size() / 32 + 1);
+  const char* const data = text.data();
+  const size_t size = text.size();
+  size_t start = 0;
   size_t pos = 0;
-  while (pos < text.size()) {
-    const size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
-    lines.emplace_back(text.substr(pos, end - pos));
-    pos = end;
-    if (pos < text.size() && text[pos] == '\r') ++pos;
-    if (pos < text.size() && text[pos] == '\n') ++pos;
+  while (pos < size) {
+    const char ch = data[pos];
+    if (ch != '\r' && ch != '\n') {
+      ++pos;
+      continue;
+    }
+    lines.emplace_back(data + start, pos - start);
+    ++pos;
+    if (ch == '\r' && pos < size && data[pos] == '\n') ++pos;
+    start = pos;
   }
+  if (start < size) lines.emplace_back(data + start, size - start);
   return lines;
 }
 
