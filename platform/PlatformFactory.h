@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "platform/LibraryLoader.h"
 #include "platform/Platform.h"
 
 namespace tastora {
@@ -10,5 +11,7 @@ namespace tastora {
 std::unique_ptr<CodePages> MakeCodePages();
 // Files by the platform's own paths (offline: host paths).
 std::unique_ptr<FileSystem> MakeFileSystem();
+// Layout libraries: the system loader, or offline our own PE image loader.
+std::unique_ptr<LibraryLoader> MakeLibraryLoader();
 
 }  // namespace tastora

@@ -1,10 +1,12 @@
 #include "platform/PlatformFactory.h"
 #include "platform/offline/HostFileSystem.h"
 #include "platform/offline/IconvCodePages.h"
+#include "platform/offline/PeImageLoader.h"
 
 namespace tastora {
 
 std::unique_ptr<CodePages> MakeCodePages() { return std::make_unique<IconvCodePages>(); }
 std::unique_ptr<FileSystem> MakeFileSystem() { return std::make_unique<HostFileSystem>(); }
+std::unique_ptr<LibraryLoader> MakeLibraryLoader() { return std::make_unique<PeImageLoader>(); }
 
 }  // namespace tastora

@@ -1,10 +1,12 @@
 #include "platform/PlatformFactory.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32CodePages.h"
+#include "platform/win32/Win32LibraryLoader.h"
 
 namespace tastora {
 
 std::unique_ptr<CodePages> MakeCodePages() { return std::make_unique<Win32CodePages>(); }
 std::unique_ptr<FileSystem> MakeFileSystem() { return std::make_unique<Win32FileSystem>(); }
+std::unique_ptr<LibraryLoader> MakeLibraryLoader() { return std::make_unique<Win32LibraryLoader>(); }
 
 }  // namespace tastora

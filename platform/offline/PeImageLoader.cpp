@@ -1,0 +1,301 @@
+#include "platform/offline/PeImageLoader.h"
+
+#include <algorithm>
+
+#include "model/Bytes.h"
+#include "platform/offline/HostFileSystem.h"
+
+namespace tastora {
+namespace {
+
+constexpr uint16_t kMachineX86 = 0x014C;
+constexpr uint16_t kMachineX64 = 0x8664;
+constexpr uint16_t kMachineArm64 = 0xAA64;
+constexpr uint16_t kMagicPe32 = 0x010B;
+constexpr uint16_t kMagicPe32Plus = 0x020B;
+
+// Layout libraries are tens of kilobytes; the caps only keep a hostile header
+// from asking for gigabytes.
+constexpr size_t kMaxFileSize = 16u << 20;
+constexpr uint64_t kMaxImageSize = 16u << 20;
+constexpr uint32_t kMaxSections = 96;
+constexpr uint32_t kMaxDirectories = 16;
+constexpr uint32_t kExportDirectory = 0;
+constexpr uint32_t kRelocationDirectory = 5;
+constexpr uint64_t k4GB = uint64_t{1} << 32;
+// Where an image whose own base is out of 32-bit reach is mapped instead.
+constexpr uint64_t kLowBase = 0x10000000;
+
+constexpr uint16_t kRelocAbsolute = 0;
+constexpr uint16_t kRelocHighLow = 3;
+constexpr uint16_t kRelocDir64 = 10;
+
+struct Directory {
+  uint32_t rva = 0;
+  uint32_t size = 0;
+};
+
+struct Headers {
+  uint16_t machine = 0;
+  uint64_t imageBase = 0;
+  uint32_t sizeOfImage = 0;
+  uint32_t sizeOfHeaders = 0;
+  uint32_t sectionCount = 0;
+  uint64_t sectionTable = 0;
+  Directory exports;
+  Directory relocations;
+};
+
+bool IsPowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
+
+std::optional<Headers> ReadHeaders(const ByteReader& file) {
+  Headers h;
+  if (file.U16(0) != uint16_t{0x5A4D}) return std::nullopt;  // "MZ"
+  const auto lfanew = file.U32(0x3C);
+  if (!lfanew || file.U32(*lfanew) != uint32_t{0x00004550}) return std::nullopt;  // "PE\0\0"
+  const uint64_t coff = uint64_t{*lfanew} + 4;
+  const auto machine = file.U16(coff);
+  const auto sections = file.U16(coff + 2);
+  const auto optionalSize = file.U16(coff + 16);
+  const uint64_t opt = coff + 20;
+  const auto magic = file.U16(opt);
+  if (!machine || !sections || !optionalSize || !magic) return std::nullopt;
+  const bool pe32 = *magic == kMagicPe32;
+  if (pe32 ? *machine != kMachineX86
+           : (*magic != kMagicPe32Plus || (*machine != kMachineX64 && *machine != kMachineArm64)))
+    return std::nullopt;
+  h.machine = *machine;
+
+  uint64_t imageBase = 0;
+  if (pe32) {
+    const auto base = file.U32(opt + 28);
+    if (!base) return std::nullopt;
+    imageBase = *base;
+  } else {
+    const auto base = file.U64(opt + 24);
+    if (!base) return std::nullopt;
+    imageBase = *base;
+  }
+  const auto sectionAlignment = file.U32(opt + 32);
+  const auto fileAlignment = file.U32(opt + 36);
+  const auto sizeOfImage = file.U32(opt + 56);
+  const auto sizeOfHeaders = file.U32(opt + 60);
+  const uint64_t directoriesAt = pe32 ? 96 : 112;
+  const auto directoryCount = file.U32(opt + directoriesAt - 4);
+  if (!sectionAlignment || !fileAlignment || !sizeOfImage || !sizeOfHeaders || !directoryCount)
+    return std::nullopt;
+  // The Windows loader's own rules, as far as they matter for mapping.
+  if (imageBase == 0 || (imageBase & 0xFFFF) != 0) return std::nullopt;
+  if (!IsPowerOfTwo(*sectionAlignment) || !IsPowerOfTwo(*fileAlignment) || *fileAlignment > *sectionAlignment)
+    return std::nullopt;
+  if (*sizeOfImage == 0 || *sizeOfImage > kMaxImageSize || *sizeOfHeaders > *sizeOfImage) return std::nullopt;
+  if (*directoryCount > kMaxDirectories || directoriesAt + uint64_t{*directoryCount} * 8 > *optionalSize)
+    return std::nullopt;
+  if (*sections == 0 || *sections > kMaxSections) return std::nullopt;
+  h.imageBase = imageBase;
+  h.sizeOfImage = *sizeOfImage;
+  h.sizeOfHeaders = *sizeOfHeaders;
+  h.sectionCount = *sections;
+  h.sectionTable = opt + *optionalSize;
+  if (!file.Contains(h.sectionTable, uint64_t{h.sectionCount} * 40)) return std::nullopt;
+
+  auto directory = [&](uint32_t index) -> std::optional<Directory> {
+    if (index >= *directoryCount) return Directory{};
+    const auto rva = file.U32(opt + directoriesAt + index * 8);
+    const auto size = file.U32(opt + directoriesAt + index * 8 + 4);
+    if (!rva || !size) return std::nullopt;
+    if (*size == 0) return Directory{};
+    if (uint64_t{*rva} + *size > h.sizeOfImage) return std::nullopt;
+    return Directory{*rva, *size};
+  };
+  const auto exports = directory(kExportDirectory);
+  const auto relocations = directory(kRelocationDirectory);
+  if (!exports || !relocations) return std::nullopt;
+  h.exports = *exports;
+  h.relocations = *relocations;
+  return h;
+}
+
+bool MapSections(const ByteReader& file, const Headers& h, ByteWriter& memory) {
+  const uint64_t headerBytes = std::min<uint64_t>(h.sizeOfHeaders, file.size());
+  memory.Bytes(0, *file.Slice(0, headerBytes));
+  for (uint32_t i = 0; i < h.sectionCount; ++i) {
+    const uint64_t at = h.sectionTable + uint64_t{i} * 40;
+    const auto virtualSize = file.U32(at + 8);
+    const auto rva = file.U32(at + 12);
+    const auto rawSize = file.U32(at + 16);
+    const auto rawOffset = file.U32(at + 20);
+    if (!virtualSize || !rva || !rawSize || !rawOffset) return false;
+    // Raw data is padded to the file alignment; only the virtual size counts.
+    const uint64_t copied = *virtualSize != 0 ? std::min(*virtualSize, *rawSize) : *rawSize;
+    const uint64_t extent = std::max<uint64_t>(*virtualSize, copied);
+    if (uint64_t{*rva} + extent > h.sizeOfImage) return false;
+    if (copied == 0) continue;
+    const auto data = file.Slice(*rawOffset, copied);
+    if (!data) return false;
+    memory.Bytes(*rva, *data);
+  }
+  return true;
+}
+
+bool ApplyRelocations(const Headers& h, uint64_t delta, ByteWriter& memory) {
+  if (h.relocations.size == 0) return false;  // cannot move an image without them
+  const ByteReader image(memory.bytes());
+  uint64_t block = h.relocations.rva;
+  const uint64_t end = block + h.relocations.size;
+  while (end - block >= 8) {
+    const auto page = image.U32(block);
+    const auto blockSize = image.U32(block + 4);
+    if (!page || !blockSize || *blockSize < 8 || *blockSize > end - block || *blockSize % 2 != 0) return false;
+    for (uint64_t e = block + 8; e < block + *blockSize; e += 2) {
+      const auto entry = image.U16(e);
+      if (!entry) return false;
+      const uint64_t at = uint64_t{*page} + (*entry & 0x0FFFu);
+      switch (*entry >> 12) {
+        case kRelocAbsolute:
+          break;
+        case kRelocHighLow: {
+          const auto v = image.U32(at);
+          if (!v) return false;
+          memory.U32(at, static_cast<uint32_t>(*v + delta));
+          break;
+        }
+        case kRelocDir64: {
+          const auto v = image.U64(at);
+          if (!v) return false;
+          memory.U64(at, *v + delta);
+          break;
+        }
+        default:
+          return false;
+      }
+    }
+    block += *blockSize;
+  }
+  return true;
+}
+
+std::optional<PeImageLoader::MappedImage> MapImage(std::span<const uint8_t> bytes) {
+  const ByteReader file(bytes);
+  const auto h = ReadHeaders(file);
+  if (!h) return std::nullopt;
+  ByteWriter memory(h->sizeOfImage);
+  if (!MapSections(file, *h, memory)) return std::nullopt;
+  const uint64_t base = h->imageBase <= k4GB - h->sizeOfImage ? h->imageBase : kLowBase;
+  if (base != h->imageBase && !ApplyRelocations(*h, base - h->imageBase, memory)) return std::nullopt;
+  PeImageLoader::MappedImage image;
+  image.machine = h->machine;
+  image.base = base;
+  image.memory = memory.Take();
+  image.exportRva = h->exports.rva;
+  image.exportSize = h->exports.size;
+  return image;
+}
+
+bool NameAt(const ByteReader& image, uint64_t rva, const std::string& name) {
+  const auto text = image.Slice(rva, name.size() + 1);
+  return text && std::equal(name.begin(), name.end(), text->begin()) && (*text)[name.size()] == 0;
+}
+
+std::optional<uint64_t> EvaluateX86(const ByteReader& code, uint64_t at, uint64_t address, bool x64) {
+  const auto op = code.U8(at);
+  if (op == uint8_t{0xB8}) {  // mov eax, imm32; [cdq;] ret
+    const auto imm = code.U32(at + 1);
+    const auto next = code.U8(at + 5);
+    if (imm && (next == uint8_t{0xC3} || (next == uint8_t{0x99} && code.U8(at + 6) == uint8_t{0xC3}))) return *imm;
+    return std::nullopt;
+  }
+  // lea rax, [rip + disp32]; ret
+  if (x64 && op == uint8_t{0x48} && code.U8(at + 1) == uint8_t{0x8D} && code.U8(at + 2) == uint8_t{0x05} &&
+      code.U8(at + 7) == uint8_t{0xC3}) {
+    const auto disp = code.I32(at + 3);
+    if (disp) return address + 7 + static_cast<uint64_t>(static_cast<int64_t>(*disp));
+  }
+  return std::nullopt;
+}
+
+std::optional<uint64_t> EvaluateArm64(const ByteReader& code, uint64_t at, uint64_t address) {
+  const auto adrp = code.U32(at);
+  const auto add = code.U32(at + 4);
+  const auto ret = code.U32(at + 8);
+  // adrp x0, page; add x0, x0, #imm12 {, lsl #12}; ret
+  if (!adrp || !add || ret != uint32_t{0xD65F03C0}) return std::nullopt;
+  if ((*adrp & 0x9F00001Fu) != 0x90000000u || (*add & 0xFF8003FFu) != 0x91000000u) return std::nullopt;
+  const uint32_t pages21 = (((*adrp >> 5) & 0x7FFFFu) << 2) | ((*adrp >> 29) & 3u);
+  const int64_t pages = (pages21 & 0x100000u) ? int64_t{pages21} - 0x200000 : int64_t{pages21};
+  const uint64_t offset = uint64_t{(*add >> 10) & 0xFFFu} << (((*add >> 22) & 1u) ? 12 : 0);
+  return (address & ~uint64_t{0xFFF}) + static_cast<uint64_t>(pages) * 0x1000 + offset;
+}
+
+}  // namespace
+
+PeImageLoader::PeImageLoader() : ownFiles_(std::make_unique<HostFileSystem>()), files_(*ownFiles_) {}
+PeImageLoader::PeImageLoader(FileSystem& files) : files_(files) {}
+PeImageLoader::~PeImageLoader() = default;
+
+std::optional<LibraryHandle> PeImageLoader::LoadFromBytes(std::span<const uint8_t> file) {
+  auto image = MapImage(file);
+  if (!image) return std::nullopt;
+  const LibraryHandle handle = next_++;
+  images_.emplace(handle, std::move(*image));
+  return handle;
+}
+
+std::optional<LibraryHandle> PeImageLoader::Load(const std::string& path) {
+  const auto bytes = files_.ReadFile(path, kMaxFileSize, false);
+  if (!bytes) return std::nullopt;
+  return LoadFromBytes(*bytes);
+}
+
+const PeImageLoader::MappedImage* PeImageLoader::Find(LibraryHandle library) const {
+  const auto found = images_.find(library);
+  return found == images_.end() ? nullptr : &found->second;
+}
+
+std::optional<uint64_t> PeImageLoader::FindExport(LibraryHandle library, const std::string& name) {
+  const MappedImage* image = Find(library);
+  if (!image || image->exportSize == 0) return std::nullopt;
+  const ByteReader m(image->memory);
+  const uint64_t dir = image->exportRva;
+  const auto functionCount = m.U32(dir + 20);
+  const auto nameCount = m.U32(dir + 24);
+  const auto functions = m.U32(dir + 28);
+  const auto names = m.U32(dir + 32);
+  const auto ordinals = m.U32(dir + 36);
+  if (!functionCount || !nameCount || !functions || !names || !ordinals) return std::nullopt;
+  for (uint64_t i = 0; i < *nameCount; ++i) {
+    const auto nameRva = m.U32(*names + i * 4);
+    if (!nameRva) return std::nullopt;  // the name table runs out of the image
+    if (!NameAt(m, *nameRva, name)) continue;
+    const auto ordinal = m.U16(*ordinals + i * 2);
+    if (!ordinal || *ordinal >= *functionCount) return std::nullopt;
+    const auto rva = m.U32(*functions + uint64_t{*ordinal} * 4);
+    // A forwarder names another library's export; there is no code here.
+    if (!rva || *rva == 0 || *rva >= m.size() || (*rva >= dir && *rva - dir < image->exportSize))
+      return std::nullopt;
+    return image->base + *rva;
+  }
+  return std::nullopt;
+}
+
+std::optional<uint64_t> PeImageLoader::CallDescriptor(LibraryHandle library, uint64_t address) {
+  const MappedImage* image = Find(library);
+  if (!image || address < image->base) return std::nullopt;
+  const ByteReader code(image->memory);
+  const uint64_t at = address - image->base;
+  if (image->machine == kMachineArm64) return EvaluateArm64(code, at, address);
+  return EvaluateX86(code, at, address, image->machine == kMachineX64);
+}
+
+bool PeImageLoader::ReadMemory(LibraryHandle library, uint64_t address, std::span<uint8_t> out) {
+  const MappedImage* image = Find(library);
+  if (!image || address < image->base) return false;
+  const auto bytes = ByteReader(image->memory).Slice(address - image->base, out.size());
+  if (!bytes) return false;
+  std::copy(bytes->begin(), bytes->end(), out.begin());
+  return true;
+}
+
+void PeImageLoader::Unload(LibraryHandle library) { images_.erase(library); }
+
+}  // namespace tastora

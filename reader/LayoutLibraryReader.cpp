@@ -1,0 +1,79 @@
+#include "reader/LayoutLibraryReader.h"
+
+#include <vector>
+
+#include "model/KeyboardLayout.h"
+#include "model/ProcessState.h"
+#include "platform/LibraryLoader.h"
+#include "platform/Platform.h"
+#include "reader/FileImageWalk.h"
+#include "reader/LayoutWalk.h"
+
+namespace tastora {
+namespace {
+
+constexpr size_t kFileImageSize = 65536;
+constexpr const char* kDescriptorName = "KbdLayerDescriptor";
+constexpr const char* kBadLayout = "Bad layout.";
+constexpr const char* kCouldNotOpen = "Could not open layout.";
+constexpr const char* kRunAsAdministrator =
+    "Could not open layout. If you are running Vista or Windows 7 OS,\r"
+    "please make sure that you run this program as administrator.\r"
+    "Right click on the VYR icon and choose Run as administrator option.";
+
+// The tables at `at`, into the model and the companion tables.
+bool WalkTables(LayoutMemory& memory, Location at, uint64_t anchor, const ReferenceResolver& resolver,
+                KeyboardLayout& layout, ProcessState& state, Dialogs& dialogs) {
+  const auto tables = ReadLayoutTables(memory, at, anchor, resolver);
+  if (!tables) return false;
+  LayoutWalk walk{memory, *tables, resolver, anchor, layout, state, dialogs, {}, -1, std::nullopt};
+  if (!FillLayoutModel(walk)) return false;
+  FillSpecialKeys(layout, state);
+  return true;
+}
+
+void ReadThroughLibrary(LibraryHandle library, const std::vector<uint8_t>& fileImage, KeyboardLayout& layout,
+                        ProcessState& state, const LayoutReaderPorts& ports) {
+  const auto descriptor = ports.loader.FindExport(library, kDescriptorName);
+  const auto tables = descriptor ? ports.loader.CallDescriptor(library, *descriptor) : std::nullopt;
+  if (!tables) {
+    ports.dialogs.ShowMessage(kBadLayout);
+    return;
+  }
+  LayoutMemory memory(fileImage, &ports.loader, library);
+  const ReferenceResolver resolver{state.windowsVersion.major, 0};
+  const Location at = resolver.Resolve(static_cast<uint32_t>(*tables), *descriptor);
+  // Tables that run out of the library are as bad as a missing descriptor.
+  if (!WalkTables(memory, at, *descriptor, resolver, layout, state, ports.dialogs))
+    ports.dialogs.ShowMessage(kBadLayout);
+}
+
+bool ReadThroughFileImage(const std::vector<uint8_t>& fileImage, KeyboardLayout& layout, ProcessState& state,
+                          Dialogs& dialogs) {
+  const auto found = FindTablesInFileImage(ByteReader(fileImage));
+  if (!found) return false;
+  LayoutMemory memory(fileImage, nullptr, 0);
+  const ReferenceResolver resolver{state.windowsVersion.major, found->sectionDelta};
+  return WalkTables(memory, {Space::FileImage, found->offset}, found->offset, resolver, layout, state, dialogs);
+}
+
+}  // namespace
+
+void ReadLayoutLibrary(const std::string& path, KeyboardLayout& layout, ProcessState& state,
+                       const LayoutReaderPorts& ports) {
+  const std::vector<uint8_t> fileImage = ports.files.ReadFile(path, kFileImageSize, false).value_or(std::vector<uint8_t>{});
+  if (const auto library = ports.loader.Load(path)) {
+    ReadThroughLibrary(*library, fileImage, layout, state, ports);
+    ports.loader.Unload(*library);
+    return;
+  }
+  if (state.windowsVersion.major < 6) {
+    ports.dialogs.ShowMessage(kCouldNotOpen);
+    return;
+  }
+  // Newer systems may refuse a library in the system folder to a program
+  // without administrator rights; its file can still be read.
+  if (!ReadThroughFileImage(fileImage, layout, state, ports.dialogs)) ports.dialogs.ShowMessage(kRunAsAdministrator);
+}
+
+}  // namespace tastora

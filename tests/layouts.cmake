@@ -1,0 +1,41 @@
+# Layout libraries built from our own C sources (tests/data/layouts) by the
+# MinGW toolchain, for the reader's tests: each source as an i686 library
+# (8-byte reference fields, relocated 32-bit references) and an x86_64 one
+# whose base lies above 4 GB. File and section alignment are equal so that a
+# table's file offset is its RVA, as the reader's file walk expects.
+find_program(TASTORA_MINGW_I686_CC NAMES i686-w64-mingw32-gcc i686-w64-mingw32-gcc-posix)
+find_program(TASTORA_MINGW_X86_64_CC NAMES x86_64-w64-mingw32-gcc x86_64-w64-mingw32-gcc-posix)
+
+set(TASTORA_TEST_LAYOUTS_DIR ${CMAKE_CURRENT_BINARY_DIR}/layouts)
+set(_layouts_src ${CMAKE_CURRENT_SOURCE_DIR}/data/layouts)
+file(GLOB _layout_sources CONFIGURE_DEPENDS ${_layouts_src}/*.c)
+set(_layout_outputs)
+foreach(_arch i686 x86_64)
+  if(_arch STREQUAL i686)
+    set(_cc ${TASTORA_MINGW_I686_CC})
+    set(_base 0x10000000)
+  else()
+    set(_cc ${TASTORA_MINGW_X86_64_CC})
+    set(_base 0x180000000)
+  endif()
+  if(NOT _cc)
+    message(STATUS "No MinGW ${_arch} compiler: the tests that read compiled layout libraries are skipped")
+    continue()
+  endif()
+  foreach(_src ${_layout_sources})
+    get_filename_component(_name ${_src} NAME_WE)
+    set(_out ${TASTORA_TEST_LAYOUTS_DIR}/${_name}-${_arch}.dll)
+    add_custom_command(OUTPUT ${_out}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${TASTORA_TEST_LAYOUTS_DIR}
+      COMMAND ${_cc} -std=c11 -Wall -Wextra -Werror -O2 -s -shared -nostdlib -fno-asynchronous-unwind-tables
+              -Wl,--entry=0 -Wl,--file-alignment,0x1000 -Wl,--image-base,${_base} -o ${_out} ${_src}
+      DEPENDS ${_src} ${_layouts_src}/kbd_layout.h
+      COMMENT "Building test layout library ${_name}-${_arch}.dll"
+      VERBATIM)
+    list(APPEND _layout_outputs ${_out})
+  endforeach()
+endforeach()
+
+add_custom_target(tastora_test_layouts ALL DEPENDS ${_layout_outputs})
+add_dependencies(tastora_tests tastora_test_layouts)
+target_compile_definitions(tastora_tests PRIVATE TASTORA_TEST_LAYOUTS_DIR="${TASTORA_TEST_LAYOUTS_DIR}")
