@@ -11,12 +11,6 @@ Location ReferenceResolver::Resolve(uint32_t reference, uint64_t anchor) const {
   return FileOffsetOf(reference);
 }
 
-Location ReferenceResolver::ResolveOwnCopy(uint32_t reference) const {
-  if (reference == 0) return {};
-  if (majorVersion < 6) return {Space::Library, reference};
-  return FileOffsetOf(reference);
-}
-
 Location ReferenceResolver::FileOffsetOf(uint32_t reference) const {
   // Wraps below zero on purpose: such a position fails to read.
   return {Space::FileImage, uint64_t{reference & 0xFFFFu} - uint64_t{256} * sectionDelta};

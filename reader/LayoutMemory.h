@@ -36,9 +36,6 @@ struct ReferenceResolver {
   uint32_t sectionDelta = 0;  // 12 when the file's section sits 0xC00 below its RVA
 
   Location Resolve(uint32_t reference, uint64_t anchor) const;
-  // A reference anchored in the reader's own memory: never in the library
-  // from major version 6 on.
-  Location ResolveOwnCopy(uint32_t reference) const;
   Location FileOffsetOf(uint32_t reference) const;
 };
 

@@ -26,7 +26,10 @@ std::optional<LayoutTables> ReadLayoutTables(LayoutMemory& memory, Location at, 
   t.nLgMax = *fields.U8(kbd::kLgMax);
   t.cbLgEntry = *fields.U8(kbd::kLgEntrySize);
   for (size_t i = 0; i < t.ligatureSource.size(); ++i) t.ligatureSource[i] = raw[kbd::kLigature + i];
-  t.pLigature = resolver.ResolveOwnCopy(*fields.U32(kbd::kLigature));
+  // Resolved like every other reference: taking it from the file image even
+  // when the library is loaded reads the wrong bytes whenever the library's
+  // file offsets differ from its section addresses, as in most system files.
+  t.pLigature = reference(kbd::kLigature);
   return t;
 }
 

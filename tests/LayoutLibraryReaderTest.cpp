@@ -181,6 +181,7 @@ TEST(LayoutLibraryReader, CompiledLibrariesOnEveryRoad) {
       {"us", "i686", Road::OlderSystem, 4, 3},  {"us", "x86_64", Road::Loader, 4, 3},
       {"features", "i686", Road::Loader, 7, 4}, {"features", "i686", Road::FileImage, 7, 4},
       {"features", "i686", Road::OlderSystem, 7, 4}, {"features", "x86_64", Road::Loader, 7, 4},
+      {"features", "i686-packed", Road::Loader, 7, 4},
       {"scancodes", "i686", Road::Loader, 0, 0}, {"scancodes", "i686", Road::FileImage, 0, 0},
       {"scancodes", "x86_64", Road::Loader, 0, 0},
   };

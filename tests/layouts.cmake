@@ -36,6 +36,21 @@ foreach(_arch i686 x86_64)
   endforeach()
 endforeach()
 
+# The same layout with the linker's usual file alignment, so that file offsets
+# differ from section addresses, as in the system's own libraries; read only
+# through the loader.
+if(TASTORA_MINGW_I686_CC)
+  set(_out ${TASTORA_TEST_LAYOUTS_DIR}/features-i686-packed.dll)
+  add_custom_command(OUTPUT ${_out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${TASTORA_TEST_LAYOUTS_DIR}
+    COMMAND ${TASTORA_MINGW_I686_CC} -std=c11 -Wall -Wextra -Werror -O2 -s -shared -nostdlib -fno-asynchronous-unwind-tables
+            -Wl,--entry=0 -Wl,--image-base,0x10000000 -o ${_out} ${_layouts_src}/features.c
+    DEPENDS ${_layouts_src}/features.c ${_layouts_src}/kbd_layout.h
+    COMMENT "Building test layout library features-i686-packed.dll"
+    VERBATIM)
+  list(APPEND _layout_outputs ${_out})
+endif()
+
 add_custom_target(tastora_test_layouts ALL DEPENDS ${_layout_outputs})
 add_dependencies(tastora_tests tastora_test_layouts)
 target_compile_definitions(tastora_tests PRIVATE TASTORA_TEST_LAYOUTS_DIR="${TASTORA_TEST_LAYOUTS_DIR}")
