@@ -4,16 +4,27 @@
 #include <optional>
 #include <string>
 
-#include "datafile/LayoutDataFile.h"
-
 namespace tastora {
 
+class CodePages;
+class Dialogs;
+class FileSystem;
+class LibraryLoader;
 struct ProcessState;
 
-// Reads the layout in `path` (a layout data file in any of its forms) and
-// returns its markup, or no value when it could not be read (the reason has
-// been shown through the dialogs). ImportError travels to the caller.
-std::optional<std::string> ExportLayoutFile(const std::string& path, ProcessState& state, const DataFilePorts& ports);
+struct LayoutSourcePorts {
+  FileSystem& files;
+  Dialogs& dialogs;
+  CodePages& codePages;
+  LibraryLoader& loader;
+};
+
+// Reads the layout in `path` (a layout library, or a layout data file in any
+// of its forms) and returns its markup, or no value when it could not be read
+// (the reason has been shown through the dialogs). ImportError travels to the
+// caller.
+std::optional<std::string> ExportLayoutFile(const std::string& path, ProcessState& state,
+                                            const LayoutSourcePorts& ports);
 
 // The US layout with the default key names, as markup.
 std::string ExportDefaultLayout(ProcessState& state);

@@ -13,7 +13,8 @@
 namespace tastora {
 namespace {
 
-constexpr char kUsage[] = "usage: tastora export (FILE | --us) [-o OUT]\n";
+constexpr char kUsage[] = "usage: tastora export (FILE | --us) [-o OUT]\n"
+    "FILE is a layout library (.dll) or a layout data file (.vyr2000).\n";
 
 }  // namespace
 
@@ -42,8 +43,9 @@ int RunExport(const std::vector<std::string>& args) {
   state.unattended = true;
   auto files = MakeFileSystem();
   auto codePages = MakeCodePages();
+  auto loader = MakeLibraryLoader();
   TerminalDialogs dialogs(stderr, stderr, false);
-  const DataFilePorts ports{*files, dialogs, *codePages};
+  const LayoutSourcePorts ports{*files, dialogs, *codePages, *loader};
 
   std::optional<std::string> markup;
   try {
