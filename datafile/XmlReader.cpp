@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <optional>
 
@@ -80,26 +81,47 @@ void TBufferedReader::Back() {
 
 bool TBufferedReader::IsWhitespace(char ch) { return IsBlank(ch); }
 
-std::vector<std::string> SplitLines(std::string_view text) {
+namespace {
+
+// Calls `line` with each line of `text` (up to a NUL byte), breaks at CR, LF
+// or CR LF. The next CR and the next LF are each found with memchr and looked
+// for again only once passed, so the text is scanned at memchr's speed.
+template <typename LineFn>
+void ForEachLine(std::string_view text, LineFn&& line) {
   text = text.substr(0, text.find('\0'));
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  auto next = [end](const char* from, char ch) {
+    const void* found = std::memchr(from, ch, static_cast<size_t>(end - from));
+    return found ? static_cast<const char*>(found) : end;
+  };
+  const char* cr = next(begin, '\r');
+  const char* lf = next(begin, '\n');
+  const char* start = begin;
+  while (start < end) {
+    const char* brk = std::min(cr, lf);
+    line(std::string_view(start, static_cast<size_t>(brk - start)));
+    if (brk == end) break;
+    start = brk + 1;
+    if (brk == cr && start < end && *start == '\n') ++start;
+    if (cr < start) cr = next(start, '\r');
+    if (lf < start) lf = next(start, '\n');
+  }
+}
+
+}  // namespace
+
+std::string JoinedText(std::string_view text) {
+  std::string joined;
+  joined.reserve(text.size());
+  ForEachLine(text, [&joined](std::string_view line) { joined += line; });
+  return joined;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
   lines.reserve(text.size() / 32 + 1);
-  const char* const data = text.data();
-  const size_t size = text.size();
-  size_t start = 0;
-  size_t pos = 0;
-  while (pos < size) {
-    const char ch = data[pos];
-    if (ch != '\r' && ch != '\n') {
-      ++pos;
-      continue;
-    }
-    lines.emplace_back(data + start, pos - start);
-    ++pos;
-    if (ch == '\r' && pos < size && data[pos] == '\n') ++pos;
-    start = pos;
-  }
-  if (start < size) lines.emplace_back(data + start, size - start);
+  ForEachLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
   return lines;
 }
 
@@ -111,8 +133,14 @@ void TXMLReader::LoadFromFile(const std::string& fileName, FileSystem& files) {
   constexpr size_t kMaxFileBytes = size_t{64} << 20;
   const std::optional<std::vector<uint8_t>> bytes = files.ReadFile(fileName, kMaxFileBytes, false);
   if (!bytes) throw FileOpenError("Cannot open file \"" + fileName + "\".");
-  Lines = SplitLines(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-  Parse();
+  // The parser sees the lines joined without their breaks; building that text
+  // straight from the file spares a string per line.
+  Lines.clear();
+  TBufferedReader source;
+  source.Text = JoinedText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+  source.Position = 1;
+  source.Eof = source.Text.empty();
+  Parse(source);
 }
 
 void TXMLReader::LoadFromStrings(const std::vector<std::string>& lines) {
@@ -146,6 +174,10 @@ void TXMLReader::Clear() {
 void TXMLReader::Parse() {
   TBufferedReader source;
   source.Load(Lines);
+  Parse(source);
+}
+
+void TXMLReader::Parse(TBufferedReader& source) {
 
   std::unique_ptr<TXMLTag> element;             // the tag being read; freed if the input ends inside it
   std::vector<std::unique_ptr<TXMLTag>> spare;  // closed elements, reused for the next tags

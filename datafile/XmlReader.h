@@ -40,6 +40,8 @@ class TBufferedReader {
 
 // Splits text into lines at CR, LF or CR LF; a NUL byte ends the text.
 std::vector<std::string> SplitLines(std::string_view text);
+// The same lines joined without separators, as the parser reads them.
+std::string JoinedText(std::string_view text);
 
 class TXMLReader {
  public:
@@ -55,7 +57,8 @@ class TXMLReader {
 
   std::vector<std::string> Lines;
 
-  // Throws FileOpenError when the file cannot be opened.
+  // Throws FileOpenError when the file cannot be opened. The file's text is
+  // parsed directly: Lines is left empty.
   void LoadFromFile(const std::string& fileName, FileSystem& files);
   void LoadFromStrings(const std::vector<std::string>& lines);
 
@@ -67,6 +70,7 @@ class TXMLReader {
 
  private:
   void Parse();
+  void Parse(TBufferedReader& source);
 
   std::vector<std::unique_ptr<TXMLTag>> stack_;  // back() is the top
 };

@@ -206,7 +206,8 @@ TEST(XmlReader, LoadFromFile) {
   EventLog events;
   events.Attach(reader);
   reader.LoadFromFile("x.vyr2000", files);
-  EXPECT_EQ(reader.Lines, (std::vector<std::string>{"<A", " x=1>", "</A>"}));
+  EXPECT_EQ(JoinedText(text), "<A x=1></A>");
+  EXPECT_EQ(SplitLines(text), (std::vector<std::string>{"<A", " x=1>", "</A>"}));
   EXPECT_EQ(events.log, "open A[X=1] | close A");
 }
 
