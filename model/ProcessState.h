@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "model/CompanionTables.h"
+#include "model/KbdFileHeader.h"
 
 namespace tastora {
 
@@ -48,6 +49,7 @@ struct ProcessState {
   // Set when running unattended from the command line: informational
   // messages of an import are not shown.
   bool unattended = false;
+  KbdFileHeader kbdHeader;
 
   bool IsNtPlatform() const { return windowsVersion.platformId == kPlatformWin32Nt; }
 };

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "platform/FileWriter.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Platform.h"
 
@@ -13,5 +14,7 @@ std::unique_ptr<CodePages> MakeCodePages();
 std::unique_ptr<FileSystem> MakeFileSystem();
 // Layout libraries: the system loader, or offline our own PE image loader.
 std::unique_ptr<LibraryLoader> MakeLibraryLoader();
+// Whole-file writes by the platform's own paths (offline: host paths).
+std::unique_ptr<FileWriter> MakeFileWriter();
 
 }  // namespace tastora

@@ -20,6 +20,7 @@ struct CliCommand {
 
 std::span<const CliCommand> CliCommands();
 
+int RunBuild(const std::vector<std::string>& args);
 int RunExport(const std::vector<std::string>& args);
 int RunKeys(const std::vector<std::string>& args);
 

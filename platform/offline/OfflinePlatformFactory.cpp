@@ -1,4 +1,5 @@
 #include "platform/PlatformFactory.h"
+#include "platform/offline/HostFileWriter.h"
 #include "platform/offline/HostFileSystem.h"
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/PeImageLoader.h"
@@ -8,5 +9,6 @@ namespace tastora {
 std::unique_ptr<CodePages> MakeCodePages() { return std::make_unique<IconvCodePages>(); }
 std::unique_ptr<FileSystem> MakeFileSystem() { return std::make_unique<HostFileSystem>(); }
 std::unique_ptr<LibraryLoader> MakeLibraryLoader() { return std::make_unique<PeImageLoader>(); }
+std::unique_ptr<FileWriter> MakeFileWriter() { return std::make_unique<HostFileWriter>(); }
 
 }  // namespace tastora

@@ -1,0 +1,27 @@
+# The layout library writer's tests: the Windows program that loads our
+# libraries with the real loader under Wine, and the tools that read them.
+find_program(TASTORA_MINGW_X86_64_CC NAMES x86_64-w64-mingw32-gcc x86_64-w64-mingw32-gcc-posix)
+find_program(TASTORA_MINGW_OBJDUMP NAMES x86_64-w64-mingw32-objdump)
+find_program(TASTORA_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+find_program(TASTORA_WINE64 NAMES wine64)
+
+set(_wine_dump "")
+if(TASTORA_MINGW_X86_64_CC)
+  set(_wine_dump ${CMAKE_CURRENT_BINARY_DIR}/wine/kbddump.exe)
+  add_custom_command(OUTPUT ${_wine_dump}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/wine
+    COMMAND ${TASTORA_MINGW_X86_64_CC} -std=c11 -Wall -Wextra -Werror -O2 -s -o ${_wine_dump}
+            ${CMAKE_CURRENT_SOURCE_DIR}/wine/kbddump.c
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/wine/kbddump.c
+    COMMENT "Building the Windows table dump program"
+    VERBATIM)
+  add_custom_target(tastora_wine_dump ALL DEPENDS ${_wine_dump})
+  add_dependencies(tastora_tests tastora_wine_dump)
+else()
+  message(STATUS "No MinGW x86_64 compiler: the Wine loader test is skipped")
+endif()
+
+target_compile_definitions(tastora_tests PRIVATE
+  TASTORA_WINE_DUMP="${_wine_dump}"
+  TASTORA_WINE64="$<$<BOOL:${TASTORA_WINE64}>:${TASTORA_WINE64}>"
+  TASTORA_OBJDUMP="$<$<BOOL:${TASTORA_MINGW_OBJDUMP}>:${TASTORA_MINGW_OBJDUMP}>")

@@ -1,0 +1,189 @@
+#include "writer/LayoutTables.h"
+
+#include <algorithm>
+
+#include "model/KeyboardLayout.h"
+#include "model/ProcessState.h"
+#include "writer/KbdStructures.h"
+#include "writer/TableParts.h"
+
+namespace tastora {
+namespace {
+
+using namespace kbdw;
+
+constexpr std::array<uint8_t, 8> kVkToBit{0x10, 0x01, 0x11, 0x02, 0x12, 0x04, 0x00, 0x00};
+constexpr std::array<uint8_t, 8> kModNumber{0, 1, 4, 0x0F, 0x0F, 0x0F, 2, 3};
+constexpr size_t kShiftCtrl = 3;
+constexpr uint8_t kCtrlColumn = 4;
+constexpr std::array<uint8_t, 8> kE1Table{0x1D, 0x00, 0x13, 0x00, 0x00, 0x00, 0x00, 0x00};
+// Widths 3, 4, 5, 2, then 1: the table of single characters, where the
+// keypad digits are, comes last.
+constexpr std::array<int, kMaxTableWidth> kDescriptorOrder{3, 4, 5, 2, 1};
+constexpr uint32_t kKeyNameAlignment64 = 16;
+
+uint32_t LocaleFlags(const KeyboardLayout& layout, const WindowsVersion& version) {
+  uint32_t flags = version.major >= 5 && version.build >= 2195 ? kLocaleVersion1 : 0;
+  if (layout.altgr_used == 1) flags |= kLocaleAltGr;
+  if (layout.ShiftLockOrig == 1) flags |= kLocaleShiftLock;
+  if (layout.LRMRLM == 1) flags |= kLocaleLrmRlm;
+  return flags;
+}
+
+uint32_t AppendScanCodes(DataSection& out, const std::array<uint16_t, 128>& table) {
+  const uint32_t at = out.AppendZeros(2 * table.size());
+  for (size_t i = 0; i < table.size(); ++i) out.U16(at + uint32_t(2 * i), table[i]);
+  return at;
+}
+
+// Entries up to and including the first terminating one.
+uint32_t AppendScanVks(DataSection& out, const std::vector<ScanVk>& table) {
+  const size_t end = size_t(std::find_if(table.begin(), table.end(), [](const ScanVk& e) { return e.scan == 0; }) -
+                            table.begin());
+  const size_t count = std::min(end + 1, table.size());
+  const uint32_t at = out.AppendZeros(count * kScanVkSize);
+  for (size_t i = 0; i < count; ++i) {
+    out.U8(at + uint32_t(i * kScanVkSize) + kScanVkScan, table[i].scan);
+    out.U16(at + uint32_t(i * kScanVkSize) + kScanVkVk, table[i].vk);
+  }
+  return at;
+}
+
+// The used entries, then two zero entries.
+uint32_t AppendDeadKeys(DataSection& out, const KeyboardLayout& layout) {
+  const int count = std::clamp(layout.deadCount, 0, kMaxDeadKeys);
+  const uint32_t at = out.AppendZeros(size_t(count + 2) * kDeadKeySize);
+  for (int i = 0; i < count; ++i) {
+    const DeadKeyEntry& d = layout.deadKeys[size_t(i)];
+    const uint32_t entry = at + uint32_t(i) * kDeadKeySize;
+    out.U32(entry + kDeadKeyBoth, uint32_t{d.base} | (uint32_t{d.accent} << 16));
+    out.U16(entry + kDeadKeyComposed, d.result);
+  }
+  return at;
+}
+
+// The entries, then one zero entry.
+uint32_t AppendLigatures(DataSection& out, const LigatureTable& table) {
+  const uint32_t size = table.entrySize;
+  const uint32_t at = out.AppendZeros((table.entries.size() + 1) * size);
+  for (size_t i = 0; i < table.entries.size(); ++i) {
+    const LigatureEntry& e = table.entries[i];
+    const uint32_t entry = at + uint32_t(i) * size;
+    out.U16(entry + kLigatureVk, e.vk);
+    out.U16(entry + kLigatureModification, e.modification);
+    for (size_t c = 0; c < e.chars.size(); ++c) out.U16(entry + kLigatureChars + uint32_t(2 * c), e.chars[c]);
+  }
+  return at;
+}
+
+uint32_t AppendModifiers(DataSection& out, bool shiftCtrlPatch) {
+  const uint32_t vkToBit = out.Append(kVkToBit);
+  const uint32_t at = out.AppendZeros(kModifiersSize);
+  out.PutReference(at + kModifiersVkToBit, vkToBit);
+  out.U16(at + kModifiersMaxModBits, 7);
+  for (size_t m = 0; m < kModNumber.size(); ++m) out.U8(at + kModifiersModNumber + uint32_t(m), kModNumber[m]);
+  // Shift+Ctrl then types what Ctrl types.
+  if (shiftCtrlPatch) out.U8(at + kModifiersModNumber + uint32_t(kShiftCtrl), kCtrlColumn);
+  return at;
+}
+
+// The entries with their terminating entry, then the texts; each text
+// starts at a multiple of 8.
+uint32_t AppendKeyNames(DataSection& out, const KeyNameTable& names, ImageKind kind) {
+  if (kind == ImageKind::X64) out.AlignTo(kKeyNameAlignment64);
+  const int count = std::clamp(names.count, 0, kMaxKeyNames);
+  auto textSize = [](const std::u16string& name) {
+    return DataSection::RoundUp(2 * uint32_t(name.size()) + 1, DataSection::kItemAlignment);
+  };
+  size_t size = size_t(count + 1) * kKeyNameSize;
+  for (int i = 0; i < count; ++i) size += textSize(names.entries[size_t(i)].name);
+  const uint32_t at = out.AppendZeros(size);
+  uint32_t text = at + uint32_t(count + 1) * kKeyNameSize;
+  for (int i = 0; i < count; ++i) {
+    const KeyNameEntry& entry = names.entries[size_t(i)];
+    const uint32_t field = at + uint32_t(i) * kKeyNameSize;
+    out.U16(field + kKeyNameScan, entry.scan);
+    out.PutReference(field + kKeyNameText, text);
+    for (size_t c = 0; c < entry.name.size(); ++c) out.U16(text + uint32_t(2 * c), entry.name[c]);
+    text += textSize(entry.name);
+  }
+  return at;
+}
+
+// Each table is its rows and one zero row; the rows' RVAs by width.
+std::array<uint32_t, kMaxTableWidth> AppendCharacterTables(DataSection& out, const CharacterTables& tables) {
+  std::array<uint32_t, kMaxTableWidth> at{};
+  for (int width = 1; width <= kMaxTableWidth; ++width) {
+    const std::vector<CharacterRow>& rows = tables[size_t(width - 1)];
+    const uint32_t rowSize = RowSize(width);
+    const uint32_t start = out.AppendZeros((rows.size() + 1) * rowSize);
+    for (size_t r = 0; r < rows.size(); ++r) {
+      const uint32_t row = start + uint32_t(r) * rowSize;
+      out.U8(row + kRowVk, rows[r].vk);
+      out.U8(row + kRowAttributes, rows[r].attributes);
+      for (int k = 0; k < width; ++k) out.U16(row + kRowChars + uint32_t(2 * k), rows[r].chars[size_t(k)]);
+    }
+    at[size_t(width - 1)] = start;
+  }
+  return at;
+}
+
+uint32_t AppendDescriptors(DataSection& out, const std::array<uint32_t, kMaxTableWidth>& rows) {
+  uint32_t first = 0;
+  for (const int width : kDescriptorOrder) {
+    const uint32_t at = out.AppendZeros(kDescriptorSize);
+    out.PutReference(at + kDescriptorRows, rows[size_t(width - 1)]);
+    out.U8(at + kDescriptorModifications, uint8_t(width));
+    out.U8(at + kDescriptorRowSize, uint8_t(RowSize(width)));
+    if (first == 0) first = at;
+  }
+  out.AppendZeros(kDescriptorSize);
+  return first;
+}
+
+}  // namespace
+
+SerialisedTables SerialiseLayoutTables(const KeyboardLayout& layout, const ProcessState& state, ImageKind kind,
+                                       uint32_t imageBase) {
+  // Only the key records change on the way; the rest is read from the layout.
+  WorkingKeys keys{layout.keys};
+  ApplySpecialKeys(keys, state.specialKeys);
+  const CharacterTables rows = BuildCharacterRows(keys);
+  ApplyKeypadVks(keys);
+  const std::array<uint16_t, 128> scanCodes = BuildScanCodeTable(keys, layout);
+  const std::vector<ScanVk> e0 = BuildE0Table(keys, layout, state.patch);
+  const LigatureTable ligatures = BuildLigatureTable(keys, layout);
+
+  SerialisedTables result{DataSection(imageBase), 0};
+  DataSection& out = result.section;
+  const uint32_t scanCodesAt = AppendScanCodes(out, scanCodes);
+  const uint32_t e0At = AppendScanVks(out, e0);
+  const uint32_t e1At = out.Append(kE1Table);
+  const uint32_t deadKeysAt = AppendDeadKeys(out, layout);
+  const uint32_t ligaturesAt = ligatures.entries.empty() ? 0 : AppendLigatures(out, ligatures);
+  const uint32_t modifiersAt = AppendModifiers(out, state.patch.ShiftCtrlPatch);
+  const uint32_t keyNamesAt = AppendKeyNames(out, state.keyNames, kind);
+  const uint32_t keyNamesExtAt = AppendKeyNames(out, state.extendedKeyNames, kind);
+  const uint32_t descriptorsAt = AppendDescriptors(out, AppendCharacterTables(out, rows));
+
+  const uint32_t t = out.AppendZeros(kTablesSize);
+  out.PutReference(t + kTablesCharModifiers, modifiersAt);
+  out.PutReference(t + kTablesVkToWcharTable, descriptorsAt);
+  out.PutReference(t + kTablesDeadKey, deadKeysAt);
+  out.PutReference(t + kTablesKeyNames, keyNamesAt);
+  out.PutReference(t + kTablesKeyNamesExt, keyNamesExtAt);
+  out.PutReference(t + kTablesKeyNamesDead, 0);
+  out.PutReference(t + kTablesVscToVk, scanCodesAt);
+  out.U8(t + kTablesMaxVscToVk, kMaxVscToVk);
+  out.PutReference(t + kTablesVscToVkE0, e0At);
+  out.PutReference(t + kTablesVscToVkE1, e1At);
+  out.U32(t + kTablesLocaleFlags, LocaleFlags(layout, state.windowsVersion));
+  out.U8(t + kTablesLgMax, ligatures.maxLength);
+  out.U8(t + kTablesLgEntrySize, ligatures.entrySize);
+  out.PutReference(t + kTablesLigature, ligaturesAt);
+  // dwType and dwSubType stay 0.
+  result.tablesRva = t;
+  return result;
+}
+
+}  // namespace tastora

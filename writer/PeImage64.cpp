@@ -1,0 +1,33 @@
+// The x64 layout library: PE32+, image base 0x5FFE0000, 64-bit relocations.
+
+#include <array>
+
+#include "writer/PeImage.h"
+
+namespace tastora {
+namespace {
+
+constexpr uint16_t kRelocDir64 = 10;
+constexpr uint32_t kCodeAlignment = 16;
+constexpr uint32_t kDisplacement = 3;
+constexpr uint32_t kInstructionEnd = 7;
+
+// lea rax, [rip + disp32]; ret: position-independent, so no relocation.
+uint32_t AppendEntryCode64(DataSection& section, uint32_t tablesRva) {
+  constexpr std::array<uint8_t, 8> kCode{0x48, 0x8D, 0x05, 0x00, 0x00, 0x00, 0x00, 0xC3};
+  section.AlignTo(kCodeAlignment);
+  const uint32_t at = section.Append(kCode);
+  section.U32(at + kDisplacement, tablesRva - (at + kInstructionEnd));
+  return at;
+}
+
+constexpr ImageFormat kFormat64{
+    ImageKind::X64, kImageBase64, 0x8664, 0x00F0, 0x2022, 0x020B, 8, 0, {5, 2},
+    0x40000, 0x1000, 0x100000, 0x1000, kRelocDir64, &AppendEntryCode64,
+};
+
+}  // namespace
+
+const ImageFormat& ImageFormat64() { return kFormat64; }
+
+}  // namespace tastora
