@@ -22,6 +22,8 @@ std::span<const CliCommand> CliCommands();
 
 int RunBuild(const std::vector<std::string>& args);
 int RunExport(const std::vector<std::string>& args);
+int RunInit(const std::vector<std::string>& args);
+int RunList(const std::vector<std::string>& args);
 int RunKeys(const std::vector<std::string>& args);
 
 }  // namespace tastora

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/cli/Commands.h"
+#include "app/cli/RootOption.h"
 
 namespace {
 
@@ -29,6 +30,8 @@ void PrintUsage(std::FILE* out) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  // "tastora --root DIR COMMAND ..." works as well as "tastora COMMAND --root DIR ...".
+  tastora::MoveLeadingRootOption(args);
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintUsage(stdout);
     return args.empty() ? tastora::kExitUsage : 0;

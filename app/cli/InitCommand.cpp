@@ -1,0 +1,232 @@
+// tastora init: makes a Windows root folder with a handful of real layouts
+// registered and in the user's preload list.
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "app/EmbeddedExamples.h"
+#include "app/cli/Commands.h"
+#include "app/cli/RootOption.h"
+#include "app/cli/TerminalDialogs.h"
+#include "datafile/ImportErrors.h"
+#include "datafile/LayoutDataFile.h"
+#include "datafile/XmlReader.h"
+#include "model/KeyboardLayout.h"
+#include "model/Keypad.h"
+#include "model/ProcessState.h"
+#include "platform/FileWriter.h"
+#include "platform/PlatformFactory.h"
+#include "reader/KbdFile.h"
+#include "writer/LayoutLibraryWriter.h"
+#include "writer/UnassignedKeys.h"
+#include "system/Locales.h"
+#include "system/RegistryEnhanced.h"
+
+namespace tastora {
+namespace {
+
+constexpr char kUsage[] = "usage: tastora init [--root DIR] [--windows 10|xp|98|95]\n";
+
+struct RootLayout {
+  const char* klid;
+  const char* fileNt;
+  const char* file9x;
+  const char* text;
+  const char* layoutId;  // empty where Windows has none
+  const char* localeName;
+};
+
+// As Windows registers them; the 8-bit family keeps ".kbd" files instead of libraries.
+constexpr RootLayout kLayouts[] = {
+    {"00000409", "kbdus.dll", "KBDUS.KBD", "US", "", "English (United States)"},
+    {"00000407", "KBDGR.DLL", "KBDGR.KBD", "German", "", "German (Standard)"},
+    {"0000040C", "KBDFR.DLL", "KBDFR.KBD", "French", "", "French (Standard)"},
+    {"00000419", "KBDRU.DLL", "KBDRU.KBD", "Russian", "", "Russian"},
+    {"00020409", "KBDUSX.DLL", "KBDUSX.KBD", "United States-International", "0001", nullptr},
+};
+
+// The user's preload list; the second entry reaches US-International through a substitute.
+constexpr const char* kPreload[] = {"00000409", "d0010409", "00000407"};
+constexpr char kSubstituted[] = "d0010409";
+constexpr char kSubstitute[] = "00020409";
+
+bool IsFamily9x(RootWindows windows) { return windows == RootWindows::Windows98 || windows == RootWindows::Windows95; }
+
+// Where each registered layout's library comes from: the US layout is the
+// model's own default, the others are the example data files.
+const char* ExampleOf(const RootLayout& layout) {
+  const std::string_view klid = layout.klid;
+  if (klid == "00000407") return "german.vyr2000";
+  if (klid == "0000040C") return "french.vyr2000";
+  if (klid == "00000419") return "russian.vyr2000";
+  if (klid == "00020409") return "us-international.vyr2000";
+  return nullptr;
+}
+
+WindowsVersion VersionOf(RootWindows windows) {
+  switch (windows) {
+    case RootWindows::WindowsXp: return {kPlatformWin32Nt, 5, 1, 2600};
+    case RootWindows::Windows98: return {kPlatformWin32Windows, 4, 10, 2222};
+    case RootWindows::Windows95: return {kPlatformWin32Windows, 4, 0, 950};
+    case RootWindows::Windows10: break;
+  }
+  return {kPlatformWin32Nt, 10, 0, 19045};
+}
+
+// Writes the library of every registered layout under its registered name:
+// the 32-bit image into the folder 32-bit programs see as the system folder
+// and, on 64-bit Windows, the 64-bit image into the native one; ".kbd" files
+// into the system folder of the 8-bit family.
+bool WriteRootLibraries(const std::string& rootDir, RootWindows windows, std::string& error) {
+  namespace fs = std::filesystem;
+  const fs::path windowsFolder = fs::path(rootDir) / "drive_c" / "windows";
+  const bool family9x = IsFamily9x(windows);
+  const bool win64 = windows == RootWindows::Windows10;
+
+  ProcessState state;
+  state.unattended = true;
+  state.windowsVersion = VersionOf(windows);
+  auto files = MakeFileSystem();
+  auto codePages = MakeCodePages();
+  auto writer = MakeFileWriter();
+  TerminalDialogs dialogs(stderr, stderr, false);
+  auto layout = std::make_unique<KeyboardLayout>();
+
+  for (const RootLayout& entry : kLayouts) {
+    ResetToDefault(*layout, state);
+    if (const char* example = ExampleOf(entry)) {
+      const std::vector<std::string> lines = SplitLines(EmbeddedExample(example));
+      try {
+        if (!LoadLayoutLines(lines, *layout, state, DataFilePorts{*files, dialogs, *codePages})) {
+          error = std::string("the built-in example ") + example + " did not load";
+          return false;
+        }
+      } catch (const ImportError& e) {
+        error = std::string("the built-in example ") + example + ": " + e.what();
+        return false;
+      }
+      AdjustNumpad(*layout, state);
+    }
+    NormaliseUnassignedKeys(*layout, state);
+
+    if (family9x) {
+      const std::string path = (windowsFolder / "system" / entry.file9x).string();
+      if (!WriteKbdFile(path, *layout, state, KbdWriterPorts{*writer, dialogs})) {
+        error = "could not write " + path;
+        return false;
+      }
+      continue;
+    }
+    const LibraryWriterPorts ports{*writer, dialogs};
+    const std::string path32 = (windowsFolder / (win64 ? "syswow64" : "system32") / entry.fileNt).string();
+    if (WriteLayoutLibrary32(path32, *layout, state, ports) != LibraryWriteResult::Written) {
+      error = "could not write " + path32;
+      return false;
+    }
+    if (win64) {
+      const std::string path64 = (windowsFolder / "system32" / entry.fileNt).string();
+      if (WriteLayoutLibrary64(path64, *layout, state, ports) != LibraryWriteResult::Written) {
+        error = "could not write " + path64;
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool Register(RegistryBackend& registry, RootWindows windows) {
+  TRegistryEnhanced machine(registry, RootKey::hkLocalMachine);
+  TRegistryEnhanced user(registry, RootKey::hkCurrentUser);
+  const bool family9x = IsFamily9x(windows);
+  bool ok = true;
+  for (const RootLayout& layout : kLayouts) {
+    machine.SetKey(std::string(kLayoutsKey) + "\\" + layout.klid);
+    ok = machine.WriteValue("Layout File", std::string(family9x ? layout.file9x : layout.fileNt)) && ok;
+    ok = machine.WriteValue("Layout Text", std::string(layout.text)) && ok;
+    if (*layout.layoutId) ok = machine.WriteValue("Layout Id", std::string(layout.layoutId)) && ok;
+  }
+
+  int position = 1;
+  for (const char* klid : kPreload) {
+    const std::string name = std::to_string(position++);
+    if (family9x) {
+      // The 8-bit family keeps the preload list and the substitutes as subkeys with default values.
+      user.SetKey(std::string(kPreloadKey) + "\\" + name);
+      ok = user.WriteValue("", std::string(klid)) && ok;
+    } else {
+      user.SetKey(kPreloadKey);
+      ok = user.WriteValue(name, std::string(klid)) && ok;
+    }
+  }
+  if (family9x) {
+    user.SetKey(std::string(kSubstitutesKey) + "\\" + kSubstituted);
+    ok = user.WriteValue("", std::string(kSubstitute)) && ok;
+    machine.SetKey(kLocaleKey);
+    for (const RootLayout& layout : kLayouts)
+      if (layout.localeName) ok = machine.WriteValue(layout.klid, std::string(layout.localeName)) && ok;
+  } else {
+    user.SetKey(kSubstitutesKey);
+    ok = user.WriteValue(kSubstituted, std::string(kSubstitute)) && ok;
+  }
+  return ok;
+}
+
+}  // namespace
+
+bool InitializeRoot(const std::string& dir, RootWindows windows, std::string& error) {
+  if (!CreateWindowsRoot(dir, windows, error)) return false;
+  auto codePages = MakeCodePages();
+  TerminalDialogs dialogs(stderr, stderr, false);
+  auto system = OpenSystem(dir, *codePages, dialogs, error);
+  if (!system) return false;
+  if (!Register(*system->registry, windows)) {
+    error = "could not write the registry of " + dir;
+    return false;
+  }
+  return WriteRootLibraries(dir, windows, error);
+}
+
+int RunInit(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = arguments;
+  std::optional<std::string> root;
+  std::string error;
+  if (!TakeRootOption(args, root, error)) {
+    std::fprintf(stderr, "tastora init: %s\n%s", error.c_str(), kUsage);
+    return kExitUsage;
+  }
+  RootWindows windows = RootWindows::Windows10;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--windows" && i + 1 < args.size()) {
+      const std::string& v = args[++i];
+      if (v == "10") windows = RootWindows::Windows10;
+      else if (v == "xp") windows = RootWindows::WindowsXp;
+      else if (v == "98") windows = RootWindows::Windows98;
+      else if (v == "95") windows = RootWindows::Windows95;
+      else {
+        std::fprintf(stderr, "tastora init: unknown Windows version '%s'\n%s", v.c_str(), kUsage);
+        return kExitUsage;
+      }
+    } else {
+      std::fprintf(stderr, "tastora init: unexpected argument '%s'\n%s", args[i].c_str(), kUsage);
+      return kExitUsage;
+    }
+  }
+  if (!PlatformUsesRootFolder()) {
+    std::fprintf(stderr, "tastora init: on Windows the running system is used; there is no root to make\n");
+    return kExitUsage;
+  }
+  const std::string dir = root ? *root : DefaultRootDir();
+  if (dir.empty()) {
+    std::fprintf(stderr, "tastora init: no data folder for the default root: set HOME or give --root\n");
+    return kExitUsage;
+  }
+  if (!InitializeRoot(dir, windows, error)) {
+    std::fprintf(stderr, "tastora init: %s\n", error.c_str());
+    return kExitFailure;
+  }
+  std::printf("Windows root made in %s\n", dir.c_str());
+  return kExitOk;
+}
+
+}  // namespace tastora

@@ -1,0 +1,125 @@
+// tastora list: the layout catalogue, for people or (--tsv) for programs.
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "app/cli/Commands.h"
+#include "app/cli/RootOption.h"
+#include "app/cli/TerminalDialogs.h"
+#include "model/ProcessState.h"
+#include "platform/PlatformFactory.h"
+#include "system/Locales.h"
+#include "system/RegistryEnhanced.h"
+
+namespace tastora {
+namespace {
+
+constexpr char kUsage[] = "usage: tastora list [--root DIR] [--tsv]\n";
+
+// Tab-separated fields stay on their line: tabs, line ends and backslashes are escaped.
+std::string TsvField(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\\': out += "\\\\"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+void PrintTsv(const TLocales& locales) {
+  for (int i = 0; i < locales.Count(); ++i) {
+    const LayoutEntry e = locales.Get(i);
+    const std::string_view fields[] = {e.Id.View(),         e.Substitute.View(), e.LanguageId.View(),
+                                       e.LanguageName.View(), e.LanguageTag.View(), e.LayoutLanguageId.View(),
+                                       e.LayoutText.View(), e.LayoutId.View(),   e.LayoutFile.View(),
+                                       e.LocaleName.View()};
+    std::string line = std::to_string(i);
+    for (std::string_view field : fields) line += "\t" + TsvField(field);
+    std::printf("%s\n", line.c_str());
+  }
+}
+
+void PrintTable(const TLocales& locales, const WindowsVersion& version) {
+  std::printf("Windows %u.%u build %u (%s), %d keyboard layout%s loaded\n", version.major, version.minor,
+              version.build, version.platformId == kPlatformWin32Nt ? "NT family" : "Windows 9x family",
+              locales.Count(), locales.Count() == 1 ? "" : "s");
+  size_t nameWidth = 8;
+  size_t textWidth = 6;
+  size_t fileWidth = 4;
+  for (int i = 0; i < locales.Count(); ++i) {
+    const LayoutEntry e = locales.Get(i);
+    nameWidth = std::max(nameWidth, e.LocaleName.View().size());
+    textWidth = std::max(textWidth, e.LayoutText.View().size());
+    fileWidth = std::max(fileWidth, e.LayoutFile.View().size());
+  }
+  std::printf("%3s  %-3s %-*s  %-*s  %-*s  %s\n", "#", "", int(nameWidth), "Language", int(textWidth), "Layout",
+              int(fileWidth), "File", "Identifier");
+  for (int i = 0; i < locales.Count(); ++i) {
+    const LayoutEntry e = locales.Get(i);
+    std::string id = e.Id.Str();
+    if (!e.Substitute.Empty()) id += " -> " + e.Substitute.Str();
+    std::printf("%3d  %-3s %-*s  %-*s  %-*s  %s\n", i, e.LanguageTag.Str().c_str(), int(nameWidth),
+                e.LocaleName.Str().c_str(), int(textWidth), e.LayoutText.Str().c_str(), int(fileWidth),
+                e.LayoutFile.Str().c_str(), id.c_str());
+  }
+}
+
+}  // namespace
+
+int RunList(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = arguments;
+  std::optional<std::string> given;
+  std::string error;
+  if (!TakeRootOption(args, given, error)) {
+    std::fprintf(stderr, "tastora list: %s\n%s", error.c_str(), kUsage);
+    return kExitUsage;
+  }
+  bool tsv = false;
+  for (const std::string& arg : args) {
+    if (arg == "--tsv") {
+      tsv = true;
+    } else {
+      std::fprintf(stderr, "tastora list: unexpected argument '%s'\n%s", arg.c_str(), kUsage);
+      return kExitUsage;
+    }
+  }
+
+  const auto root = ResolveRoot(given, error);
+  if (!root) {
+    std::fprintf(stderr, "tastora list: %s\n", error.c_str());
+    return kExitFailure;
+  }
+  auto codePages = MakeCodePages();
+  // Messages go to the error stream: the output is the catalogue only.
+  TerminalDialogs dialogs(stderr, stderr, false);
+  auto system = OpenSystem(*root, *codePages, dialogs, error);
+  if (!system) {
+    std::fprintf(stderr, "tastora list: %s\n", error.c_str());
+    return kExitFailure;
+  }
+
+  ProcessState state;
+  state.windowsVersion = system->session->Version();
+  RegistryBackend& registry = *system->registry;
+  TRegistryEnhanced currLayoutReg(registry, RootKey::hkCurrentUser);
+  TRegistryEnhanced allLayoutsReg(registry, RootKey::hkLocalMachine);
+  TRegistryEnhanced languageReg(registry, RootKey::hkLocalMachine);
+  TRegistryEnhanced rfcReg(registry, RootKey::hkClassesRoot);
+  auto locales = std::make_unique<TLocales>();
+  if (state.IsNtPlatform())
+    locales->CreateNt(currLayoutReg, allLayoutsReg, rfcReg, dialogs);
+  else
+    locales->Create9x(currLayoutReg, allLayoutsReg, languageReg, dialogs);
+
+  if (tsv) PrintTsv(*locales);
+  else PrintTable(*locales, state.windowsVersion);
+  return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+}
+
+}  // namespace tastora

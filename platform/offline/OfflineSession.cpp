@@ -1,0 +1,45 @@
+#include "platform/offline/OfflineSession.h"
+
+#include "platform/offline/OfflineProfile.h"
+#include "platform/offline/OfflineRegistry.h"
+
+namespace tastora {
+
+WindowsVersion OfflineSession::Version() {
+  auto key = registry_.Open(RootKey::hkCurrentUser, kWineVersionKey, false);
+  if (!key) return WindowsVersion{};
+  const auto value = key->QueryValue(kWineVersionValue);
+  if (!value || value->type != kRegSz) return WindowsVersion{};
+  std::string name(value->bytes.begin(), value->bytes.end());
+  name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
+  return VersionOfWineName(name);
+}
+
+bool OfflineSession::EndSession(ExitMode mode) {
+  ++(mode == ExitMode::LogOff ? logOffRequests : restartRequests);
+  return true;
+}
+
+bool PlatformUsesRootFolder() { return true; }
+
+std::optional<SystemPorts> OpenSystem(const std::string& rootDir, CodePages& codePages, Dialogs& dialogs,
+                                      std::string& error) {
+  const OfflineRoot root(rootDir);
+  if (!root.IsRoot()) {
+    error = rootDir + " is not a Windows root (system.reg, user.reg and drive_c/windows are needed)";
+    return std::nullopt;
+  }
+  auto registry = std::make_unique<OfflineRegistry>(root, codePages, dialogs);
+  if (!registry->Load(error)) return std::nullopt;
+  SystemPorts ports;
+  ports.session = std::make_unique<OfflineSession>(*registry);
+  ports.registry = std::move(registry);
+  ports.profile = std::make_unique<OfflineProfile>(root);
+  return ports;
+}
+
+bool CreateWindowsRoot(const std::string& rootDir, RootWindows windows, std::string& error) {
+  return OfflineRoot::Create(rootDir, windows, error);
+}
+
+}  // namespace tastora

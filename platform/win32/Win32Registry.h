@@ -1,0 +1,13 @@
+#pragma once
+// The registry through the Windows "A" functions.
+
+#include "platform/RegistryBackend.h"
+
+namespace tastora {
+
+class Win32Registry final : public RegistryBackend {
+ public:
+  std::unique_ptr<RegistryKey> Open(RootKey root, const std::string& path, bool create) override;
+};
+
+}  // namespace tastora
