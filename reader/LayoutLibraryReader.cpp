@@ -41,7 +41,11 @@ void ReadThroughLibrary(LibraryHandle library, const std::vector<uint8_t>& fileI
     return;
   }
   LayoutMemory memory(fileImage, &ports.loader, library);
-  const ReferenceResolver resolver{state.windowsVersion.major, 0};
+  ReferenceResolver resolver{state.windowsVersion.major, 0, {}};
+  resolver.inLoadedImage = [&ports, library](uint64_t address) {
+    uint8_t probe[1];
+    return ports.loader.ReadMemory(library, address, probe);
+  };
   const Location at = resolver.Resolve(static_cast<uint32_t>(*tables), *descriptor);
   // Tables that run out of the library are as bad as a missing descriptor.
   if (!WalkTables(memory, at, *descriptor, resolver, layout, state, ports.dialogs))
@@ -53,7 +57,7 @@ bool ReadThroughFileImage(const std::vector<uint8_t>& fileImage, KeyboardLayout&
   const auto found = FindTablesInFileImage(ByteReader(fileImage));
   if (!found) return false;
   LayoutMemory memory(fileImage, nullptr, 0);
-  const ReferenceResolver resolver{state.windowsVersion.major, found->sectionDelta};
+  const ReferenceResolver resolver{state.windowsVersion.major, found->sectionDelta, {}};
   return WalkTables(memory, {Space::FileImage, found->offset}, found->offset, resolver, layout, state, dialogs);
 }
 

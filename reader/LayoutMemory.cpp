@@ -8,6 +8,7 @@ Location ReferenceResolver::Resolve(uint32_t reference, uint64_t anchor) const {
   if (reference == 0) return {};
   if (majorVersion < 6) return {Space::Library, reference};
   if ((uint64_t{reference} >> 16) == (anchor >> 16)) return {Space::Library, reference};
+  if (inLoadedImage && inLoadedImage(reference)) return {Space::Library, reference};
   return FileOffsetOf(reference);
 }
 

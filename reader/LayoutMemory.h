@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <utility>
@@ -34,6 +35,9 @@ struct Location {
 struct ReferenceResolver {
   uint32_t majorVersion = 0;
   uint32_t sectionDelta = 0;  // 12 when the file's section sits 0xC00 below its RVA
+  // With a loaded library: whether an address lies in its image. A table more
+  // than 64 KB away from its anchor still belongs to the library then.
+  std::function<bool(uint64_t)> inLoadedImage;
 
   Location Resolve(uint32_t reference, uint64_t anchor) const;
   Location FileOffsetOf(uint32_t reference) const;
