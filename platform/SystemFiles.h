@@ -1,0 +1,48 @@
+#pragma once
+// The system folders as this program sees them. The shipped program is a
+// 32-bit program: on 64-bit Windows "C:\windows\system32" is then the 32-bit
+// view of the system folder until file-system redirection is switched off
+// for the thread, which makes the same path the native (64-bit) folder. The
+// FileSystem, FileWriter and LibraryLoader ports of the same system follow
+// the switch as well.
+
+#include <string>
+
+namespace tastora {
+
+class SystemFiles {
+ public:
+  virtual ~SystemFiles() = default;
+  // The system directory as GetSystemDirectoryA gives it, without a trailing
+  // backslash.
+  virtual std::string SystemDirectory() = 0;
+  // Wow64DisableWow64FsRedirection, looked up at run time: false when the
+  // switch is not available (no 64-bit system folder) or fails.
+  virtual bool DisableRedirection() = 0;
+  // Wow64RevertWow64FsRedirection; only after a successful DisableRedirection.
+  virtual void RevertRedirection() = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  // CopyFileA failing when `to` exists.
+  virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+};
+
+// Redirection switched off for a scope, and always switched back on.
+class RedirectionOff {
+ public:
+  explicit RedirectionOff(SystemFiles& files) : files_(files), off_(files.DisableRedirection()) {}
+  ~RedirectionOff() {
+    if (off_) files_.RevertRedirection();
+  }
+  RedirectionOff(const RedirectionOff&) = delete;
+  RedirectionOff& operator=(const RedirectionOff&) = delete;
+
+  bool Succeeded() const { return off_; }
+
+ private:
+  SystemFiles& files_;
+  bool off_;
+};
+
+inline constexpr char kCannotRedirect[] = "Cannot redirect to 64-bit system32 folder!";
+
+}  // namespace tastora
