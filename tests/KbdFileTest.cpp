@@ -19,6 +19,8 @@
 namespace tastora {
 namespace {
 
+using testing::ScriptedWriter;
+
 using namespace kbdfile;
 using testing::MemoryFileSystem;
 using testing::RecordingDialogs;
@@ -681,25 +683,6 @@ TEST(KbdFileWriter, ScanCodeEntriesForTypingMappedAndUnlistedKeys) {
   const uint16_t caps = DataField(file, kCapsLock);
   for (size_t i = 0; i < 32; ++i) EXPECT_EQ(DataByte(file, caps + i), i == 8 ? 0x02 : 0) << i;
 }
-
-class ScriptedWriter final : public FileWriter {
- public:
-  explicit ScriptedWriter(Outcome outcome) : outcome_(outcome) {}
-  bool SetAttributes(const std::string& path, uint32_t attributes) override {
-    calls.push_back("attributes " + path + " " + std::to_string(attributes));
-    return true;
-  }
-  Outcome WriteWhole(const std::string& path, std::span<const uint8_t> bytes) override {
-    calls.push_back("write " + path);
-    written.assign(bytes.begin(), bytes.end());
-    return outcome_;
-  }
-  std::vector<std::string> calls;
-  std::vector<uint8_t> written;
-
- private:
-  Outcome outcome_;
-};
 
 TEST(KbdFileWriter, WritesTheWholeFileOnceOrWarns) {
   const struct {

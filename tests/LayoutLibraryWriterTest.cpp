@@ -46,6 +46,7 @@ namespace {
 
 using testing::MemoryFileSystem;
 using testing::RecordingDialogs;
+using testing::ScriptedWriter;
 
 namespace fs = std::filesystem;
 
@@ -921,25 +922,6 @@ TEST(LayoutImage, GoldenImagesByteForByte) {
 // ---------------------------------------------------------------------------
 // Files.
 
-class ScriptedWriter final : public FileWriter {
- public:
-  explicit ScriptedWriter(Outcome outcome) : outcome_(outcome) {}
-  bool SetAttributes(const std::string& path, uint32_t attributes) override {
-    calls.push_back("attributes " + path + " " + std::to_string(attributes));
-    return false;
-  }
-  Outcome WriteWhole(const std::string& path, std::span<const uint8_t> bytes) override {
-    calls.push_back("write " + path);
-    written.assign(bytes.begin(), bytes.end());
-    return outcome_;
-  }
-  std::vector<std::string> calls;
-  std::vector<uint8_t> written;
-
- private:
-  Outcome outcome_;
-};
-
 TEST(LayoutLibraryWriter, WritesOnceAndReportsWhatFailed) {
   const Source s = FeaturesLayout();
   const std::string path = "C:\\Windows\\SysWOW64\\l_kbdfeatures.dll";
@@ -955,7 +937,7 @@ TEST(LayoutLibraryWriter, WritesOnceAndReportsWhatFailed) {
   };
   for (const Case& c : cases) {
     for (bool x64 : {false, true}) {
-      ScriptedWriter files(c.outcome);
+      ScriptedWriter files(c.outcome, false);
       RecordingDialogs dialogs;
       auto write = [&] {
         return x64 ? WriteLayoutLibrary64(path, *s.layout, s.state, {files, dialogs})

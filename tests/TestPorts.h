@@ -2,11 +2,14 @@
 // Port fakes shared by the tests: dialogs that record what they were asked to
 // show, and files held in memory.
 
+#include <algorithm>
 #include <map>
+#include <span>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/FileWriter.h"
 #include "platform/Platform.h"
 
 namespace tastora::testing {
@@ -50,6 +53,28 @@ class MemoryFileSystem final : public FileSystem {
   }
 
   std::map<std::string, File> files;
+};
+
+// A file writer that records what it was asked and answers as scripted.
+class ScriptedWriter final : public FileWriter {
+ public:
+  explicit ScriptedWriter(Outcome outcome, bool attributesSet = true)
+      : outcome_(outcome), attributesSet_(attributesSet) {}
+  bool SetAttributes(const std::string& path, uint32_t attributes) override {
+    calls.push_back("attributes " + path + " " + std::to_string(attributes));
+    return attributesSet_;
+  }
+  Outcome WriteWhole(const std::string& path, std::span<const uint8_t> bytes) override {
+    calls.push_back("write " + path);
+    written.assign(bytes.begin(), bytes.end());
+    return outcome_;
+  }
+  std::vector<std::string> calls;
+  std::vector<uint8_t> written;
+
+ private:
+  Outcome outcome_;
+  bool attributesSet_;
 };
 
 }  // namespace tastora::testing
