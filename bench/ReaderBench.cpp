@@ -121,20 +121,12 @@ std::vector<uint8_t> BuildLibrary() {
   return w.Take();
 }
 
-class NoLoading final : public LibraryLoader {
- public:
-  std::optional<LibraryHandle> Load(const std::string&) override { return std::nullopt; }
-  std::optional<uint64_t> FindExport(LibraryHandle, const std::string&) override { return std::nullopt; }
-  std::optional<uint64_t> CallDescriptor(LibraryHandle, uint64_t) override { return std::nullopt; }
-  bool ReadMemory(LibraryHandle, uint64_t, std::span<uint8_t>) override { return false; }
-  void Unload(LibraryHandle) override {}
-};
 
 void ReadLibrary(benchmark::State& s, bool load) {
   testing::MemoryFileSystem files;
   files.Put("layout.dll", BuildLibrary());
   PeImageLoader offline(files);
-  NoLoading failing;
+  testing::FailingLoader failing;
   testing::RecordingDialogs dialogs;
   ProcessState state;
   auto layout = std::make_unique<KeyboardLayout>();

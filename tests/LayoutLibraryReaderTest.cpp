@@ -21,20 +21,13 @@ namespace tastora {
 namespace {
 
 using testing::MemoryFileSystem;
+using testing::FailingLoader;
 using testing::RecordingDialogs;
 
 const std::string kRunAsAdministrator =
     "Could not open layout. If you are running Vista or Windows 7 OS,\rplease make sure that you run this "
     "program as administrator.\rRight click on the VYR icon and choose Run as administrator option.";
 
-class FailingLoader final : public LibraryLoader {
- public:
-  std::optional<LibraryHandle> Load(const std::string&) override { return std::nullopt; }
-  std::optional<uint64_t> FindExport(LibraryHandle, const std::string&) override { return std::nullopt; }
-  std::optional<uint64_t> CallDescriptor(LibraryHandle, uint64_t) override { return std::nullopt; }
-  bool ReadMemory(LibraryHandle, uint64_t, std::span<uint8_t>) override { return false; }
-  void Unload(LibraryHandle) override {}
-};
 
 // OlderSystem loads with the offline loader, OlderUnloadable fails to load.
 enum class Road { Loader, FileImage, OlderSystem, OlderUnloadable };

@@ -45,6 +45,7 @@ int RunBuild(const std::vector<std::string>& args);
 namespace {
 
 using testing::MemoryFileSystem;
+using testing::FailingLoader;
 using testing::RecordingDialogs;
 using testing::ScriptedWriter;
 
@@ -166,14 +167,6 @@ Source StressLayout(size_t nameLength, std::vector<int> ligatureSlots = {0, 1, 2
 // ---------------------------------------------------------------------------
 // Reading back.
 
-class FailingLoader final : public LibraryLoader {
- public:
-  std::optional<LibraryHandle> Load(const std::string&) override { return std::nullopt; }
-  std::optional<uint64_t> FindExport(LibraryHandle, const std::string&) override { return std::nullopt; }
-  std::optional<uint64_t> CallDescriptor(LibraryHandle, uint64_t) override { return std::nullopt; }
-  bool ReadMemory(LibraryHandle, uint64_t, std::span<uint8_t>) override { return false; }
-  void Unload(LibraryHandle) override {}
-};
 
 struct ReadBack {
   Layout layout = std::make_unique<KeyboardLayout>();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/FileWriter.h"
+#include "platform/LibraryLoader.h"
 #include "platform/Platform.h"
 
 namespace tastora::testing {
@@ -53,6 +54,16 @@ class MemoryFileSystem final : public FileSystem {
   }
 
   std::map<std::string, File> files;
+};
+
+// A library loader that loads nothing, so readers take the file road.
+class FailingLoader final : public LibraryLoader {
+ public:
+  std::optional<LibraryHandle> Load(const std::string&) override { return std::nullopt; }
+  std::optional<uint64_t> FindExport(LibraryHandle, const std::string&) override { return std::nullopt; }
+  std::optional<uint64_t> CallDescriptor(LibraryHandle, uint64_t) override { return std::nullopt; }
+  bool ReadMemory(LibraryHandle, uint64_t, std::span<uint8_t>) override { return false; }
+  void Unload(LibraryHandle) override {}
 };
 
 // A file writer that records what it was asked and answers as scripted.
