@@ -8,9 +8,12 @@
 #include <string>
 
 #include "model/ProcessState.h"
+#include "platform/FileWriter.h"
+#include "platform/LibraryLoader.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
 #include "platform/RegistryBackend.h"
+#include "platform/SystemFiles.h"
 
 namespace tastora {
 
@@ -38,6 +41,13 @@ struct SystemPorts {
   std::unique_ptr<RegistryBackend> registry;
   std::unique_ptr<Profile> profile;
   std::unique_ptr<Session> session;
+  // The system's files. All four share one redirection switch: while
+  // systemFiles has it off, files, writer and loader see the native system
+  // folder too. Offline they take Windows paths inside the root.
+  std::unique_ptr<SystemFiles> systemFiles;
+  std::unique_ptr<FileSystem> files;
+  std::unique_ptr<FileWriter> writer;
+  std::unique_ptr<LibraryLoader> loader;
 };
 
 // True where the program works on a Windows root folder (every host but

@@ -4,7 +4,8 @@
 // view of the system folder until file-system redirection is switched off
 // for the thread, which makes the same path the native (64-bit) folder. The
 // FileSystem, FileWriter and LibraryLoader ports of the same system follow
-// the switch as well.
+// the switch as well. <windows.h> defines CopyFile as a macro: include this
+// header before it.
 
 #include <string>
 
@@ -14,7 +15,9 @@ class SystemFiles {
  public:
   virtual ~SystemFiles() = default;
   // The system directory as GetSystemDirectoryA gives it, without a trailing
-  // backslash.
+  // backslash. Ask again after switching: a path formed before the switch
+  // names the folder that was current then (the 64-bit build has no
+  // redirection of its own).
   virtual std::string SystemDirectory() = 0;
   // Wow64DisableWow64FsRedirection, looked up at run time: false when the
   // switch is not available (no 64-bit system folder) or fails.

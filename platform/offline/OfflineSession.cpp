@@ -1,7 +1,9 @@
 #include "platform/offline/OfflineSession.h"
 
+#include "platform/offline/OfflineFileLoader.h"
 #include "platform/offline/OfflineProfile.h"
 #include "platform/offline/OfflineRegistry.h"
+#include "platform/offline/OfflineSystemFiles.h"
 
 namespace tastora {
 
@@ -35,6 +37,12 @@ std::optional<SystemPorts> OpenSystem(const std::string& rootDir, CodePages& cod
   ports.session = std::make_unique<OfflineSession>(*registry);
   ports.registry = std::move(registry);
   ports.profile = std::make_unique<OfflineProfile>(root);
+  // Handles on one set of files, so that all of them follow one switch.
+  auto files = std::make_unique<OfflineSystemFiles>(root, ports.session->Version());
+  ports.files = files->Share();
+  ports.writer = files->Share();
+  ports.loader = std::make_unique<OfflineFileLoader>(files->Share());
+  ports.systemFiles = std::move(files);
   return ports;
 }
 

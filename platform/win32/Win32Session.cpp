@@ -1,7 +1,12 @@
 #include "platform/win32/Win32Session.h"
+// Before <windows.h>, whose CopyFile macro would rename the port's member.
+#include "platform/win32/Win32SystemFiles.h"
 
 #include <windows.h>
 
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32FileWriter.h"
+#include "platform/win32/Win32LibraryLoader.h"
 #include "platform/win32/Win32Profile.h"
 #include "platform/win32/Win32Registry.h"
 
@@ -60,6 +65,12 @@ std::optional<SystemPorts> OpenSystem(const std::string& rootDir, CodePages&, Di
   ports.registry = std::make_unique<Win32Registry>();
   ports.profile = std::make_unique<Win32Profile>();
   ports.session = std::make_unique<Win32Session>();
+  // In the 32-bit program the thread's redirection switch governs all four;
+  // a 64-bit build follows it through the folder SystemDirectory() names.
+  ports.systemFiles = std::make_unique<Win32SystemFiles>();
+  ports.files = std::make_unique<Win32FileSystem>();
+  ports.writer = std::make_unique<Win32FileWriter>();
+  ports.loader = std::make_unique<Win32LibraryLoader>();
   return ports;
 }
 

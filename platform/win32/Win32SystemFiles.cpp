@@ -1,0 +1,93 @@
+#include "platform/win32/Win32SystemFiles.h"
+
+#include <windows.h>
+
+#undef CopyFile
+
+namespace tastora {
+namespace {
+
+using DisableFn = BOOL(WINAPI*)(PVOID*);
+using RevertFn = BOOL(WINAPI*)(PVOID);
+using DirectoryFn = UINT(WINAPI*)(LPSTR, UINT);
+
+// The pointer size of this build, not of the system: only a 64-bit build
+// has to stand in for the redirection itself.
+constexpr bool k64BitBuild = sizeof(void*) == 8;
+
+void* Lookup(HMODULE module, const char* name) {
+  // Through void*: the export's real type is restored where it is called.
+  return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+}
+
+// A directory from one of the Get*DirectoryA functions, without a trailing
+// backslash; empty when it fails.
+std::string Directory(DirectoryFn get) {
+  std::string text(MAX_PATH, '\0');
+  UINT length = get(text.data(), UINT(text.size()));
+  if (length >= text.size()) {
+    // Too small: `length` is the size needed, terminating zero included.
+    text.assign(length, '\0');
+    length = get(text.data(), UINT(text.size()));
+    if (length >= text.size()) return "";
+  }
+  text.resize(length);
+  if (!text.empty() && text.back() == '\\') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+Win32SystemFiles::Win32SystemFiles() {
+  const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  disable_ = Lookup(kernel32, "Wow64DisableWow64FsRedirection");
+  revert_ = Lookup(kernel32, "Wow64RevertWow64FsRedirection");
+  if (k64BitBuild) {
+    // Looked up, not imported, so that the program still starts where it is missing.
+    if (void* wow64 = Lookup(kernel32, "GetSystemWow64DirectoryA"))
+      wow64Directory_ = Directory(reinterpret_cast<DirectoryFn>(wow64));
+  }
+}
+
+std::string Win32SystemFiles::SystemDirectory() {
+  if (k64BitBuild && nativeDepth_ == 0 && !wow64Directory_.empty()) return wow64Directory_;
+  return Directory(&GetSystemDirectoryA);
+}
+
+bool Win32SystemFiles::DisableRedirection() {
+  const bool available = disable_ && revert_ && (!k64BitBuild || !wow64Directory_.empty());
+  if (!available) {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return false;
+  }
+  if (k64BitBuild) {
+    ++nativeDepth_;
+    return true;
+  }
+  PVOID old = nullptr;
+  if (!reinterpret_cast<DisableFn>(disable_)(&old)) return false;
+  oldValues_.push_back(old);
+  return true;
+}
+
+void Win32SystemFiles::RevertRedirection() {
+  if (k64BitBuild) {
+    if (nativeDepth_ > 0) --nativeDepth_;
+    return;
+  }
+  if (oldValues_.empty()) return;
+  const PVOID old = oldValues_.back();
+  oldValues_.pop_back();
+  reinterpret_cast<RevertFn>(revert_)(old);
+}
+
+bool Win32SystemFiles::FileExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32SystemFiles::CopyFile(const std::string& from, const std::string& to) {
+  return CopyFileA(from.c_str(), to.c_str(), TRUE) != 0;
+}
+
+}  // namespace tastora
