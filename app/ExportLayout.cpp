@@ -8,6 +8,7 @@
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
+#include "reader/KbdFile.h"
 #include "reader/LayoutLibraryReader.h"
 
 namespace tastora {
@@ -39,6 +40,16 @@ bool IsLayoutLibrary(const std::string& path, FileSystem& files) {
   return head && head->size() == 2 && (*head)[0] == 'M' && (*head)[1] == 'Z';
 }
 
+// Far more than a layout file's 16-bit offsets can reach.
+constexpr size_t kKbdExportLimit = 1u << 20;
+
+// The whole file when it is a layout file of the older family.
+std::optional<std::vector<uint8_t>> KbdFileBytes(const std::string& path, FileSystem& files) {
+  const auto head = files.ReadFile(path, 2, false);
+  if (!head || !IsKbdFile(*head)) return std::nullopt;
+  return files.ReadFile(path, kKbdExportLimit, false);
+}
+
 }  // namespace
 
 std::string LayoutNameOfPath(const std::string& path) {
@@ -57,6 +68,8 @@ std::optional<std::string> ExportLayoutFile(const std::string& path, ProcessStat
     FailureWatch watch(ports.dialogs);
     ReadLayoutLibrary(path, *layout, state, LayoutReaderPorts{ports.files, ports.loader, watch});
     if (watch.failed) return std::nullopt;
+  } else if (const auto kbd = KbdFileBytes(path, ports.files)) {
+    if (!ReadKbdImage(*kbd, *layout, state, ports.dialogs)) return std::nullopt;
   } else if (!ImportLayoutFile(path, *layout, state, DataFilePorts{ports.files, ports.dialogs, ports.codePages})) {
     return std::nullopt;
   }

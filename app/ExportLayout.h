@@ -19,8 +19,8 @@ struct LayoutSourcePorts {
   LibraryLoader& loader;
 };
 
-// Reads the layout in `path` (a layout library, or a layout data file in any
-// of its forms) and returns its markup, or no value when it could not be read
+// Reads the layout in `path` (a layout library, an older-family ".kbd" file,
+// or a layout data file in any of its forms) and returns its markup, or no value when it could not be read
 // (the reason has been shown through the dialogs). ImportError travels to the
 // caller.
 std::optional<std::string> ExportLayoutFile(const std::string& path, ProcessState& state,

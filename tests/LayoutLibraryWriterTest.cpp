@@ -32,6 +32,7 @@
 #include "platform/offline/PeImageLoader.h"
 #include "reader/LayoutLibraryReader.h"
 #include "tests/LayoutCheck.h"
+#include "app/cli/Commands.h"
 #include "tests/TestPorts.h"
 #include "writer/LayoutLibraryWriter.h"
 #include "writer/LayoutTables.h"
@@ -39,9 +40,6 @@
 #include "writer/UnassignedKeys.h"
 
 namespace tastora {
-
-int RunBuild(const std::vector<std::string>& args);
-
 namespace {
 
 using testing::MemoryFileSystem;

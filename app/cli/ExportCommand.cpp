@@ -14,7 +14,7 @@ namespace tastora {
 namespace {
 
 constexpr char kUsage[] = "usage: tastora export (FILE | --us) [-o OUT]\n"
-    "FILE is a layout library (.dll) or a layout data file (.vyr2000).\n";
+    "FILE is a layout library (.dll), an older-family layout file (.kbd) or a layout data file (.vyr2000).\n";
 
 }  // namespace
 

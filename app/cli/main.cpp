@@ -46,6 +46,6 @@ int main(int argc, char** argv) {
       return c.run(rest);
     }
   }
-  std::fprintf(stderr, "tastora: unknown command '%s' (see tastora --help)\n", args[0].c_str());
-  return tastora::kExitUsage;
+  // Anything else is the Windows program's own command line.
+  return tastora::RunPositional(args);
 }

@@ -1,0 +1,262 @@
+#include "app/MainActions.h"
+
+#include "datafile/ImportErrors.h"
+#include "datafile/LayoutDataFile.h"
+#include "datafile/XmlReader.h"
+#include "model/Keypad.h"
+#include "model/ProcessState.h"
+#include "platform/Platform.h"
+#include "reader/KbdFile.h"
+#include "reader/LayoutLibraryReader.h"
+#include "system/RestoreLayout.h"
+
+namespace tastora {
+namespace {
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+
+bool EndsWithNoCase(const std::string& text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  const size_t from = text.size() - suffix.size();
+  for (size_t i = 0; i < suffix.size(); ++i)
+    if (Lower(text[from + i]) != Lower(suffix[i])) return false;
+  return true;
+}
+
+// Tells a restore the user declined apart from one that failed.
+class AnswerWatch final : public Dialogs {
+ public:
+  explicit AnswerWatch(Dialogs& inner) : inner_(inner) {}
+  void ShowMessage(std::string_view text) override { inner_.ShowMessage(text); }
+  void ShowWarning(std::string_view text) override { inner_.ShowWarning(text); }
+  void ShowError(std::string_view text, std::string_view caption) override { inner_.ShowError(text, caption); }
+  bool AskYesNo(std::string_view text) override { return Note(inner_.AskYesNo(text)); }
+  bool AskYesNoCaptioned(std::string_view text, std::string_view caption) override {
+    return Note(inner_.AskYesNoCaptioned(text, caption));
+  }
+  bool ShowDuplicateKeys(const DuplicateKeyPair& pair) override { return Note(inner_.ShowDuplicateKeys(pair)); }
+
+  bool declined = false;
+
+ private:
+  bool Note(bool yes) {
+    declined = declined || !yes;
+    return yes;
+  }
+  Dialogs& inner_;
+};
+
+}  // namespace
+
+std::optional<int32_t> ParseDecimal(const std::string& text) {
+  size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++i;
+  if (i == text.size()) return std::nullopt;
+  int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+    if (value > int64_t(INT32_MAX) + 1) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+std::optional<int32_t> ParseHex(const std::string& text) {
+  if (text.empty() || text.size() > 8) return std::nullopt;
+  uint32_t value = 0;
+  for (char c : text) {
+    const char l = Lower(c);
+    unsigned digit;
+    if (l >= '0' && l <= '9') digit = unsigned(l - '0');
+    else if (l >= 'a' && l <= 'f') digit = unsigned(l - 'a' + 10);
+    else return std::nullopt;
+    value = value * 16 + digit;
+  }
+  if (value > uint32_t(INT32_MAX)) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
+  if (args.size() != 2 && args.size() != 4) {
+    error = "expected a catalogue position and a data file, or a template position, a data file, a language and "
+            "a layout name";
+    return false;
+  }
+  const auto position = ParseDecimal(args[0]);
+  if (!position) {
+    error = "'" + args[0] + "' is not a valid catalogue position (a decimal number)";
+    return false;
+  }
+  out = CommandLine{};
+  out.position = *position;
+  out.dataFile = args[1];
+  if (args.size() == 4) {
+    const auto language = ParseHex(args[2]);
+    if (!language) {
+      error = "'" + args[2] + "' is not a valid language (up to eight hexadecimal digits, such as 0409)";
+      return false;
+    }
+    out.create = CommandLine::Create{*language, args[3]};
+  }
+  return true;
+}
+
+MainActions::MainActions(SystemPorts& system, CodePages& codePages, Dialogs& dialogs, ProcessState& state)
+    : system_(system),
+      codePages_(codePages),
+      dialogs_(dialogs),
+      state_(state),
+      CurrLayoutReg(*system.registry, RootKey::hkCurrentUser),
+      AllLayoutsReg(*system.registry, RootKey::hkLocalMachine),
+      LanguageReg(*system.registry, RootKey::hkLocalMachine),
+      RfcReg(*system.registry, RootKey::hkClassesRoot),
+      catalogue_(std::make_unique<TLocales>()),
+      layout_(std::make_unique<KeyboardLayout>()) {
+  const InstallPorts ports{*system.registry, *system.profile,  *system.session,
+                           *system.systemFiles, *system.writer, dialogs};
+  editor_ = std::make_unique<TFEditKbd>(state, ports, *catalogue_);
+}
+
+MainActions::~MainActions() = default;
+
+void MainActions::Start() {
+  state_.windowsVersion = system_.session->Version();
+  LoadConversionSettings(*system_.profile, state_);
+  LoadSettings(*system_.profile, settings_, state_);
+  BuildCatalogue();
+}
+
+void MainActions::BuildCatalogue() {
+  if (state_.IsNtPlatform())
+    catalogue_->CreateNt(CurrLayoutReg, AllLayoutsReg, RfcReg, dialogs_);
+  else
+    catalogue_->Create9x(CurrLayoutReg, AllLayoutsReg, LanguageReg, dialogs_);
+}
+
+bool MainActions::HasEntry(int position) const { return position >= 0 && position < catalogue_->Count(); }
+
+std::optional<int> MainActions::FindByLayoutText(const std::string& name) const {
+  for (int i = 0; i < catalogue_->Count(); ++i)
+    if (catalogue_->Get(i).LayoutText == name) return i;
+  return std::nullopt;
+}
+
+bool MainActions::IsDataFileName(const std::string& dataFile) {
+  if (EndsWithNoCase(dataFile, kDataFileExtension)) return true;
+  dialogs_.ShowError(
+      "The file " + dataFile + " is not a layout data file (" + kDataFileExtension + ").\r" + kNotInstalled, "Error");
+  return false;
+}
+
+bool MainActions::LoadDataFile(const std::string& dataFile, KeyboardLayout& layout) {
+  const std::string notLoaded = "The layout data file " + dataFile + " could not be loaded.\r" + kNotInstalled;
+  try {
+    if (ImportLayoutFile(dataFile, layout, state_, DataFilePorts{*system_.files, dialogs_, codePages_})) return true;
+  } catch (const ImportError& e) {
+    dialogs_.ShowError(e.what(), "Error");
+  } catch (const FileOpenError& e) {
+    dialogs_.ShowError(e.what(), "Error");
+  }
+  dialogs_.ShowError(notLoaded, "Error");
+  return false;
+}
+
+InstallResult MainActions::Edit(int position, const std::string& dataFile) {
+  if (!HasEntry(position)) {
+    // At the window this is a click without a selected row.
+    if (CommandLineMode)
+      dialogs_.ShowError("There is no layout at position " + std::to_string(position) + " of the catalogue (0 to " +
+                             std::to_string(catalogue_->Count() - 1) + ").",
+                         "Error");
+    return InstallResult::Failed;
+  }
+  editedPosition_ = position;
+  const LayoutEntry entry = catalogue_->Get(position);
+  TFEditKbd& editor = *editor_;
+  editor.EditorPath.clear();
+  // The name comes from the registry and is joined to the system folder.
+  if (!IsPlainFileName(entry.LayoutFile.View())) {
+    dialogs_.ShowError("The layout file name \"" + entry.LayoutFile.Str() + "\" of " + entry.LayoutText.Str() +
+                           " is not a file name in the system folder.\r" + kNotInstalled,
+                       "Error");
+    return InstallResult::Failed;
+  }
+  if (!IsDataFileName(dataFile)) return InstallResult::Failed;
+
+  const std::string path = system_.systemFiles->SystemDirectory() + "\\" + entry.LayoutFile.Str();
+  Clear(*layout_, state_);
+  // What the reader cannot read it reports; the data file replaces the layout anyway.
+  if (state_.IsNtPlatform())
+    ReadLayoutLibrary(path, *layout_, state_, LayoutReaderPorts{*system_.files, *system_.loader, dialogs_});
+  else
+    (void)ReadKbdFile(path, *layout_, state_, KbdReaderPorts{*system_.files, dialogs_});
+  editor.EditorPath = path;
+  editor.Layout() = *layout_;
+  editor.EditorEntry = entry;
+
+  if (!LoadDataFile(dataFile, *layout_)) return InstallResult::Failed;
+  AdjustNumpad(*layout_, state_);
+  editor.Layout() = *layout_;
+  editor.chbShowMess = settings_.showMessages;
+  const InstallResult result = editor.btnOKClick();
+  if (!CommandLineMode) {
+    if (result == InstallResult::Installed) dialogs_.ShowMessage(kImportedSuccessfully);
+    else if (result == InstallResult::Cancelled) dialogs_.ShowMessage(kInstallCancelled);
+  }
+  return result;
+}
+
+std::string MainActions::NewLayoutLanguage(std::optional<int> selectedRow) const {
+  if (selectedRow && HasEntry(*selectedRow)) return catalogue_->Get(*selectedRow).LanguageId.Str();
+  return "0";
+}
+
+NewLayoutResult MainActions::New(int templatePosition, int32_t language, const std::string& name) {
+  NewLayoutResult made =
+      CreateWithParams(templatePosition, language, name, *catalogue_, state_.IsNtPlatform(),
+                       NewLayoutPorts{*system_.registry, *system_.systemFiles, dialogs_});
+  if (made.created) BuildCatalogue();
+  return made;
+}
+
+InstallResult MainActions::Restore(int position) {
+  if (!HasEntry(position)) {
+    if (CommandLineMode)
+      dialogs_.ShowError("There is no layout at position " + std::to_string(position) + " of the catalogue.",
+                         "Error");
+    return InstallResult::Failed;
+  }
+  AnswerWatch watch(dialogs_);
+  if (RestoreLayout(*catalogue_, position, RestorePorts{*system_.registry, *system_.systemFiles, watch}))
+    return InstallResult::Installed;
+  return watch.declined ? InstallResult::Cancelled : InstallResult::Failed;
+}
+
+InstallResult MainActions::RunCommandLine(const CommandLine& commandLine) {
+  CommandLineMode = true;
+  state_.unattended = true;
+  if (!commandLine.create) return Edit(commandLine.position, commandLine.dataFile);
+
+  const std::string& name = commandLine.create->name;
+  const NewLayoutResult made = New(commandLine.position, commandLine.create->language, name);
+  if (!made.created) return InstallResult::Failed;
+  // The first entry of that name, unless it is an older layout: the data
+  // file belongs on the layout just made.
+  std::optional<int> target;
+  for (int i = 0; i < catalogue_->Count() && !target; ++i) {
+    const LayoutEntry entry = catalogue_->Get(i);
+    if (entry.LayoutText == name && SamePath(entry.Id.View(), made.klid)) target = i;
+  }
+  if (!target) {
+    dialogs_.ShowError("The new layout " + made.klid + " (" + name + ") is not in the catalogue, so nothing was " +
+                           "installed onto it.",
+                       "Error");
+    return InstallResult::Failed;
+  }
+  return Edit(*target, commandLine.dataFile);
+}
+
+}  // namespace tastora

@@ -1,0 +1,109 @@
+#pragma once
+// What the main window does, without the window: it owns the catalogue, the
+// working layout and the hidden layout editor, and runs the Edit, New and
+// Restore actions and the program's own command line. The command-line
+// program calls it now; the Windows GUI only draws the list and calls it.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Settings.h"
+#include "model/KeyboardLayout.h"
+#include "platform/Session.h"
+#include "system/EdKbd.h"
+#include "system/Locales.h"
+#include "system/NewKbd.h"
+#include "system/RegistryEnhanced.h"
+
+namespace tastora {
+
+class CodePages;
+class Dialogs;
+struct ProcessState;
+
+inline constexpr char kImportedSuccessfully[] = "Layout imported successfully.";
+inline constexpr char kInstallCancelled[] = "The install was cancelled; the layout was not changed.";
+inline constexpr char kDataFileExtension[] = ".vyr2000";
+
+// The Windows program's own command line: a catalogue position and a data
+// file; or a template position, a data file, a language and a layout name.
+struct CommandLine {
+  int32_t position = 0;  // the template's when `create` is set
+  std::string dataFile;
+  struct Create {
+    int32_t language = 0;
+    std::string name;
+  };
+  std::optional<Create> create;
+};
+
+// Reads the two- or four-argument form. Positions are decimal, the language
+// hexadecimal (at most eight digits). False, with `error`, for any other
+// count or a number that does not read.
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error);
+// A number of the command line, as the Windows program reads it.
+std::optional<int32_t> ParseDecimal(const std::string& text);
+std::optional<int32_t> ParseHex(const std::string& text);
+
+class MainActions {
+ public:
+  // The system's ports stay the caller's; `state` gets the Windows version.
+  MainActions(SystemPorts& system, CodePages& codePages, Dialogs& dialogs, ProcessState& state);
+  ~MainActions();
+
+  // Start-up: the version, the settings and the catalogue.
+  void Start();
+  // Discards the catalogue and builds it again from the registry.
+  void BuildCatalogue();
+
+  const TLocales& Catalogue() const { return *catalogue_; }
+  Settings& settings() { return settings_; }
+  TFEditKbd& Editor() { return *editor_; }
+
+  // Set when the program runs the command line: messages meant for a user
+  // at the window are left out, and imports are unattended.
+  bool CommandLineMode = false;
+
+  // Installs the data file over the catalogue entry at `position`.
+  InstallResult Edit(int position, const std::string& dataFile);
+  // The language the new-layout dialog starts with: the selected entry's, or "0".
+  std::string NewLayoutLanguage(std::optional<int> selectedRow) const;
+  // A new layout from the template at `templatePosition`; the catalogue is
+  // rebuilt to show it.
+  NewLayoutResult New(int templatePosition, int32_t language, const std::string& name);
+  // Points the entry at `position` back at the system's own file.
+  InstallResult Restore(int position);
+  // The first entry, from position 0, whose layout text is `name`.
+  std::optional<int> FindByLayoutText(const std::string& name) const;
+
+  // The catalogue position the last Edit went onto.
+  int EditedPosition() const { return editedPosition_; }
+
+  // Runs the command line and sets CommandLineMode: an install, or a
+  // create and install.
+  InstallResult RunCommandLine(const CommandLine& commandLine);
+
+ private:
+  bool IsDataFileName(const std::string& dataFile);
+  bool LoadDataFile(const std::string& dataFile, KeyboardLayout& layout);
+  bool HasEntry(int position) const;
+
+  SystemPorts& system_;
+  CodePages& codePages_;
+  Dialogs& dialogs_;
+  ProcessState& state_;
+  Settings settings_;
+  TRegistryEnhanced CurrLayoutReg;
+  TRegistryEnhanced AllLayoutsReg;
+  TRegistryEnhanced LanguageReg;
+  TRegistryEnhanced RfcReg;
+  std::unique_ptr<TLocales> catalogue_;
+  std::unique_ptr<KeyboardLayout> layout_;
+  std::unique_ptr<TFEditKbd> editor_;
+  int editedPosition_ = -1;
+};
+
+}  // namespace tastora

@@ -1,0 +1,110 @@
+#pragma once
+// TFEditKbd: the layout editor object. It is never shown; it carries the
+// layout to install and the install state, and its OK handler btnOKClick
+// installs the layout in place of the catalogue entry it was read from.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "model/KeyboardLayout.h"
+#include "system/Locales.h"
+
+namespace tastora {
+
+class Dialogs;
+class FileWriter;
+class Profile;
+class RegistryBackend;
+class Session;
+class SystemFiles;
+struct ProcessState;
+
+enum class InstallResult {
+  Installed,  // the new library is written and registered
+  Cancelled,  // stopped at the duplicate-key report; nothing changed
+  Failed,     // stopped by an error (already shown); the registration is as it was
+};
+
+// What an install reaches of the system. The file writer takes the system's
+// own paths and follows the redirection switch of `systemFiles`.
+struct InstallPorts {
+  RegistryBackend& registry;
+  Profile& profile;
+  Session& session;
+  SystemFiles& systemFiles;
+  FileWriter& writer;
+  Dialogs& dialogs;
+};
+
+// The settings file, which also records the system files an install replaced.
+inline constexpr char kLoaderIni[] = "loader.ini";
+inline constexpr char kExistingSection[] = "Existing";
+inline constexpr char kWininitFile[] = "wininit.ini";
+inline constexpr char kRenameSection[] = "rename";
+
+inline constexpr char kAskLogOff[] =
+    "To use this layout, you must log off. Changed layout is not accessible until log off is done. Log off now?"
+    "\r Warning! If this is a default layout, you will have to restart computer manually!";
+inline constexpr char kAskRestart[] =
+    "To use this layout, you must restart computer. Changed layout is not accessible until restart is done. "
+    "Restart computer now?";
+inline constexpr char kAskRestartAfterRename[] =
+    "In order to have this layout changed, you must restart computer. Changed layout is not accessible until "
+    "restart is done. Restart computer now?";
+inline constexpr char kNotInstalled[] = "The layout was not installed; its registration is unchanged.";
+
+// Windows paths name the same file regardless of case.
+bool SamePath(std::string_view a, std::string_view b);
+
+// The name a later install writes: the first character swapped k<->i and
+// l<->o, anything else kept.
+std::string AlternateInstallName(std::string_view fileName);
+
+// The file an install over a layout using `fileName` writes and registers on
+// Windows 2000 and later: "l_" + the name over a system file, the alternate
+// name over a file of an earlier install. A name that swaps to itself would
+// be written over while registered, so it is treated as a system file.
+std::string InstalledFileName(std::string_view fileName);
+
+class TFEditKbd {
+ public:
+  TFEditKbd(ProcessState& state, const InstallPorts& ports, TLocales& catalogue);
+
+  KeyboardLayout& Layout() { return *layout_; }
+  const KeyboardLayout& Layout() const { return *layout_; }
+
+  // The library the entry uses: the system directory, "\", its LayoutFile.
+  std::string EditorPath;
+  // A copy of the catalogue entry the layout was read from.
+  LayoutEntry EditorEntry;
+  // "Show reboot dialog".
+  bool chbShowMess = false;
+  // Set by whoever changes the layout; an install clears it.
+  bool Modified = false;
+
+  // Checks the layout for keys sharing a VK, normalises the keys without
+  // characters of their own, then writes and registers the library the way
+  // the platform needs.
+  InstallResult btnOKClick();
+
+ private:
+  bool ConfirmDuplicateKeys();
+  InstallResult Dispatch();
+  InstallResult InstallNt5(const std::string& folder, const std::string& fileName);
+  InstallResult InstallDirect();
+  InstallResult InstallOnRestart();
+  InstallResult WriteImages(const std::string& path32, const std::string& name);
+  bool Register(const std::string& fileName);
+  void RecordReplacedFile(const std::string& fileName);
+  void AskLogOff();
+  void AskRestart();
+  void Refuse(const std::string& reason);
+
+  ProcessState& state_;
+  InstallPorts ports_;
+  TLocales& catalogue_;
+  std::unique_ptr<KeyboardLayout> layout_;
+};
+
+}  // namespace tastora

@@ -1,0 +1,18 @@
+// After an install: the new layout is loaded only by a new log-on (a restart
+// on the 8-bit family), which the user may start at once.
+
+#include "platform/Platform.h"
+#include "platform/Session.h"
+#include "system/EdKbd.h"
+
+namespace tastora {
+
+void TFEditKbd::AskLogOff() {
+  if (ports_.dialogs.AskYesNo(kAskLogOff)) (void)ports_.session.EndSession(ExitMode::LogOff);
+}
+
+void TFEditKbd::AskRestart() {
+  if (ports_.dialogs.AskYesNo(kAskRestart)) (void)ports_.session.EndSession(ExitMode::Restart);
+}
+
+}  // namespace tastora

@@ -1,0 +1,402 @@
+// Installs whose file, registry or settings writes fail, one write at a time:
+// the registration must never name a missing or incomplete library, the
+// system's own file must never change, and "loader.ini" must stay whole.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "app/MainActions.h"
+#include "app/cli/RootOption.h"
+#include "datafile/LayoutDataFile.h"
+#include "model/Keypad.h"
+#include "model/ProcessState.h"
+#include "platform/offline/IconvCodePages.h"
+#include "platform/offline/OfflineProfile.h"
+#include "platform/offline/OfflineSystemFiles.h"
+#include "platform/offline/PeImageLoader.h"
+#include "reader/KbdFile.h"
+#include "system/EdKbd.h"
+
+namespace tastora::testing {
+namespace {
+namespace fs = std::filesystem;
+
+const std::string kGerman = std::string(TASTORA_SOURCE_DIR) + "/examples/german.vyr2000";
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class QuietDialogs final : public Dialogs {
+ public:
+  void ShowMessage(std::string_view text) override { shown.emplace_back(text); }
+  void ShowWarning(std::string_view text) override { shown.emplace_back(text); }
+  void ShowError(std::string_view text, std::string_view) override { shown.emplace_back(text); }
+  bool AskYesNo(std::string_view) override { return false; }
+  bool Shown(std::string_view text) const {
+    for (const std::string& s : shown)
+      if (s.find(text) != std::string::npos) return true;
+    return false;
+  }
+  std::vector<std::string> shown;
+};
+
+struct Platform {
+  const char* name;
+  RootWindows windows;
+  const char* wineVersion;
+  const char* folder32;
+  const char* systemFile;
+  bool native64;
+  bool keepsSystemFile;  // Windows 2000 and later, and the rename route of 98
+};
+
+const Platform kPlatforms[] = {
+    {"Windows 10", RootWindows::Windows10, nullptr, "syswow64", "kbdus.dll", true, true},
+    {"Windows XP", RootWindows::WindowsXp, nullptr, "system32", "kbdus.dll", false, true},
+    {"Windows 2000", RootWindows::WindowsXp, "win2k", "system32", "kbdus.dll", false, true},
+    {"Windows NT 4", RootWindows::WindowsXp, "nt40", "system32", "kbdus.dll", false, false},
+    {"Windows 98", RootWindows::Windows98, nullptr, "system", "KBDUS.KBD", false, true},
+    {"Windows 95", RootWindows::Windows95, nullptr, "system", "KBDUS.KBD", false, false},
+};
+
+struct Root {
+  explicit Root(const Platform& platform) {
+    std::string pattern = (fs::temp_directory_path() / "tastora-faults-XXXXXX").string();
+    dir = ::mkdtemp(pattern.data());
+    std::string error;
+    EXPECT_TRUE(InitializeRoot(Path(), platform.windows, error)) << error;
+    if (platform.wineVersion) {
+      IconvCodePages codePages;
+      QuietDialogs dialogs;
+      auto system = OpenSystem(Path(), codePages, dialogs, error);
+      TRegistryEnhanced user(*system->registry, RootKey::hkCurrentUser);
+      user.SetKey("Software\\Wine");
+      EXPECT_TRUE(user.WriteValue("Version", std::string(platform.wineVersion)));
+    }
+  }
+  // A copy of another root, as it is now.
+  Root(const Root& from) {
+    std::string pattern = (fs::temp_directory_path() / "tastora-faults-XXXXXX").string();
+    dir = ::mkdtemp(pattern.data());
+    fs::copy(from.dir / "root", dir / "root", fs::copy_options::recursive);
+  }
+  Root& operator=(const Root&) = delete;
+  ~Root() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  std::string Path() const { return (dir / "root").string(); }
+  fs::path File(const char* folder, const std::string& name) const {
+    return dir / "root" / "drive_c" / "windows" / folder / name;
+  }
+  std::string Ini(const std::string& section, const std::string& key) const {
+    return OfflineProfile(OfflineRoot(dir / "root")).ReadString("loader.ini", section, key, "");
+  }
+  std::string LoaderIni() const { return ReadText(dir / "root" / "drive_c" / "windows" / "loader.ini"); }
+  std::string Registered(const std::string& klid) const {
+    IconvCodePages codePages;
+    QuietDialogs dialogs;
+    std::string error;
+    auto system = OpenSystem(Path(), codePages, dialogs, error);
+    TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
+    machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
+    return machine.ReadText("Layout File");
+  }
+  fs::path dir;
+};
+
+struct Program {
+  explicit Program(const Root& root) {
+    std::string error;
+    system = OpenSystem(root.Path(), codePages, dialogs, error);
+    EXPECT_TRUE(system) << error;
+    files = dynamic_cast<OfflineSystemFiles*>(system->systemFiles.get());
+    actions = std::make_unique<MainActions>(*system, codePages, dialogs, *state);
+    actions->Start();
+  }
+  IconvCodePages codePages;
+  QuietDialogs dialogs;
+  std::optional<SystemPorts> system;
+  OfflineSystemFiles* files = nullptr;
+  std::unique_ptr<ProcessState> state = std::make_unique<ProcessState>();
+  std::unique_ptr<MainActions> actions;
+};
+
+// Counts the operations of one kind and fails the one numbered `failAt` (from 0).
+struct Fault {
+  Fault(FileOperation op, int at) : operation(op), failAt(at) {}
+  bool Veto(FileOperation op) { return op == operation && seen++ == failAt; }
+
+  FileOperation operation;
+  int failAt;  // -1: none, only count
+  int seen = 0;
+};
+
+const char* NameOf(FileOperation op) {
+  switch (op) {
+    case FileOperation::Open: return "open";
+    case FileOperation::Write: return "write";
+    case FileOperation::Close: return "close";
+    case FileOperation::Rename: return "rename";
+    case FileOperation::Copy: return "copy";
+  }
+  return "?";
+}
+
+// The registered file is there, whole, in every folder the system loads it from.
+void ExpectRegisteredFileWhole(const Root& root, const Platform& platform, const std::string& registered) {
+  const bool family9x = platform.windows == RootWindows::Windows98 || platform.windows == RootWindows::Windows95;
+  std::vector<fs::path> places{root.File(platform.folder32, registered)};
+  if (platform.native64) places.push_back(root.File("system32", registered));
+  for (const fs::path& place : places) {
+    const std::string bytes = ReadText(place);
+    ASSERT_FALSE(bytes.empty()) << place;
+    if (family9x) {
+      EXPECT_TRUE(IsKbdFile(std::vector<uint8_t>(bytes.begin(), bytes.end()))) << place;
+      continue;
+    }
+    // Our loader maps the whole image: a cut file does not load.
+    PeImageLoader loader;
+    const auto library = loader.Load(place.string());
+    ASSERT_TRUE(library) << place;
+    const auto descriptor = loader.FindExport(*library, "KbdLayerDescriptor");
+    ASSERT_TRUE(descriptor) << place;
+    EXPECT_TRUE(loader.CallDescriptor(*library, *descriptor)) << place;
+  }
+}
+
+// "Count" records, each whole; a layout marked as recorded has its record.
+void ExpectLoaderIniWhole(const Root& root) {
+  const std::string countText = root.Ini("Existing", "Count");
+  const int count = countText.empty() ? 0 : std::stoi(countText);
+  std::map<std::string, std::string> records;
+  for (int n = 1; n <= count; ++n) {
+    const std::string id = root.Ini("Existing", std::to_string(n) + "key");
+    const std::string file = root.Ini("Existing", std::to_string(n) + "file");
+    EXPECT_FALSE(id.empty()) << "record " << n;
+    EXPECT_FALSE(file.empty()) << "record " << n;
+    records[id] = file;
+  }
+  for (const char* id : {"00000409", "d0010409", "00000407", "00010409", "00030409"}) {
+    const std::string marked = root.Ini("Existing", id);
+    if (!marked.empty()) {
+      EXPECT_EQ(records[id], marked) << id;
+    }
+  }
+}
+
+constexpr FileOperation kWriteSteps[] = {FileOperation::Open, FileOperation::Write, FileOperation::Close,
+                                         FileOperation::Rename};
+
+// Every write of an install fails in turn, over a system layout and over an
+// earlier install. Afterwards the registration is as it was and names a whole
+// file, and the next install goes on from there.
+TEST(FaultInjection, EachFailedWriteLeavesTheRegistrationOnAWholeFile) {
+  for (const Platform& platform : kPlatforms) {
+    for (bool earlierInstall : {false, true}) {
+      const Root before(platform);
+      if (earlierInstall) {
+        Program program(before);
+        ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+      }
+      // How many operations of each kind one install makes.
+      std::map<FileOperation, int> counts;
+      {
+        const Root root(before);
+        Program program(root);
+        program.files->SetVeto([&](FileOperation op, const std::string&) {
+          ++counts[op];
+          return false;
+        });
+        ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+      }
+      for (FileOperation operation : kWriteSteps) {
+        const int count = counts[operation];
+        ASSERT_GT(count, 0) << platform.name << " " << NameOf(operation);
+        for (int failAt = 0; failAt < count; ++failAt) {
+          SCOPED_TRACE(std::string(platform.name) + (earlierInstall ? ", second install" : ", first install") +
+                       ": " + NameOf(operation) + " #" + std::to_string(failAt + 1) + " of " + std::to_string(count));
+          const Root root(before);
+          Program program(root);
+          const std::string registered = root.Registered("00000409");
+          const std::string systemFile = ReadText(root.File(platform.folder32, platform.systemFile));
+          const std::string loaderIni = root.LoaderIni();
+          const std::string wininitIni = ReadText(root.dir / "root" / "drive_c" / "windows" / "wininit.ini");
+          program.dialogs.shown.clear();
+
+          Fault fault{operation, failAt};
+          program.files->SetVeto([&](FileOperation op, const std::string&) { return fault.Veto(op); });
+          EXPECT_EQ(program.actions->Edit(0, kGerman), InstallResult::Failed);
+          EXPECT_TRUE(program.dialogs.Shown(kNotInstalled));
+          EXPECT_FALSE(program.dialogs.Shown(kImportedSuccessfully));
+          EXPECT_EQ(root.Registered("00000409"), registered);
+          EXPECT_EQ(program.actions->Catalogue().Get(0).LayoutFile, registered);
+          ExpectRegisteredFileWhole(root, platform, registered);
+          if (platform.keepsSystemFile) {
+            EXPECT_EQ(ReadText(root.File(platform.folder32, platform.systemFile)), systemFile);
+          }
+          EXPECT_EQ(root.LoaderIni(), loaderIni);
+          // A file that did not come whole is never scheduled to replace the layout.
+          EXPECT_EQ(ReadText(root.dir / "root" / "drive_c" / "windows" / "wininit.ini"), wininitIni);
+
+          program.files->SetVeto({});
+          ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+          ExpectRegisteredFileWhole(root, platform, root.Registered("00000409"));
+          if (platform.keepsSystemFile && platform.windows != RootWindows::Windows98) {
+            EXPECT_EQ(root.Registered("00000409"), InstalledFileName(registered));
+          }
+          ExpectLoaderIniWhole(root);
+        }
+      }
+    }
+  }
+}
+
+// Creating a layout copies the template's library; when a copy or a write of
+// the install that follows fails, no registration names a file that is not there.
+TEST(FaultInjection, CreateAndInstallNeverRegistersAMissingFile) {
+  const Platform& platform = kPlatforms[0];
+  for (FileOperation operation :
+       {FileOperation::Copy, FileOperation::Open, FileOperation::Write, FileOperation::Close, FileOperation::Rename}) {
+    for (int failAt = 0; failAt < 2; ++failAt) {
+      SCOPED_TRACE(std::string(NameOf(operation)) + " #" + std::to_string(failAt + 1));
+      const Root root(platform);
+      Program program(root);
+      const int before = program.actions->Catalogue().Count();
+      Fault fault{operation, failAt};
+      program.files->SetVeto([&](FileOperation op, const std::string&) { return fault.Veto(op); });
+      CommandLine commandLine;
+      commandLine.position = 0;
+      commandLine.dataFile = kGerman;
+      commandLine.create = CommandLine::Create{0x0409, "Mine"};
+      EXPECT_EQ(program.actions->RunCommandLine(commandLine), InstallResult::Failed);
+
+      const std::string registered = root.Registered("00030409");
+      if (operation == FileOperation::Copy) {
+        // The template copy failed: nothing is registered or preloaded.
+        EXPECT_EQ(registered, "");
+        EXPECT_EQ(program.actions->Catalogue().Count(), before);
+      } else {
+        EXPECT_EQ(registered, "KBD0.dll");
+        ExpectRegisteredFileWhole(root, platform, registered);
+        EXPECT_EQ(root.LoaderIni(), "");
+      }
+      EXPECT_EQ(root.Registered("00000409"), "kbdus.dll");
+    }
+  }
+}
+
+// The registry and the settings file fail through ports of their own.
+class FailingRegistry final : public RegistryBackend {
+ public:
+  explicit FailingRegistry(RegistryBackend& inner) : inner_(inner) {}
+  std::unique_ptr<RegistryKey> Open(RootKey root, const std::string& path, bool create) override {
+    auto key = inner_.Open(root, path, create);
+    if (!key) return key;
+    return std::make_unique<ReadOnlyKey>(std::move(key));
+  }
+
+ private:
+  class ReadOnlyKey final : public RegistryKey {
+   public:
+    explicit ReadOnlyKey(std::unique_ptr<RegistryKey> inner) : inner_(std::move(inner)) {}
+    std::optional<RegistryData> QueryValue(const std::string& name) override { return inner_->QueryValue(name); }
+    bool SetValue(const std::string&, const RegistryData&) override { return false; }
+    std::vector<std::string> ValueNames() override { return inner_->ValueNames(); }
+    std::vector<std::string> SubkeyNames() override { return inner_->SubkeyNames(); }
+
+   private:
+    std::unique_ptr<RegistryKey> inner_;
+  };
+  RegistryBackend& inner_;
+};
+
+class FailingProfile final : public Profile {
+ public:
+  FailingProfile(Profile& inner, int failAt) : inner_(inner), failAt_(failAt) {}
+  std::string ReadString(const std::string& file, const std::string& section, const std::string& key,
+                         const std::string& defaultValue) override {
+    return inner_.ReadString(file, section, key, defaultValue);
+  }
+  bool WriteString(const std::string& file, const std::string& section, const std::string& key,
+                   const std::string& value) override {
+    if (writes++ == failAt_) return false;
+    return inner_.WriteString(file, section, key, value);
+  }
+  int writes = 0;
+
+ private:
+  Profile& inner_;
+  int failAt_;
+};
+
+// The install through an editor whose registry or profile port is swapped.
+InstallResult InstallWith(Program& program, RegistryBackend& registry, Profile& profile, TLocales& catalogue,
+                          int position) {
+  SystemPorts& system = *program.system;
+  const InstallPorts ports{registry, profile, *system.session, *system.systemFiles, *system.writer, program.dialogs};
+  TFEditKbd editor(*program.state, ports, catalogue);
+  editor.EditorEntry = catalogue.Get(position);
+  editor.EditorPath = system.systemFiles->SystemDirectory() + "\\" + editor.EditorEntry.LayoutFile.Str();
+  IconvCodePages codePages;
+  EXPECT_TRUE(ImportLayoutFile(kGerman, editor.Layout(), *program.state,
+                               DataFilePorts{*system.files, program.dialogs, codePages}));
+  AdjustNumpad(editor.Layout(), *program.state);
+  return editor.btnOKClick();
+}
+
+TEST(FaultInjection, ARegistrationThatCannotBeWrittenIsAFailure) {
+  const Root root(kPlatforms[0]);
+  Program program(root);
+  FailingRegistry registry(*program.system->registry);
+  auto catalogue = std::make_unique<TLocales>(program.actions->Catalogue());
+  EXPECT_EQ(InstallWith(program, registry, *program.system->profile, *catalogue, 0), InstallResult::Failed);
+  EXPECT_TRUE(program.dialogs.Shown("Could not write \"Layout File\" = l_kbdus.dll"));
+  EXPECT_EQ(root.Registered("00000409"), "kbdus.dll");
+  EXPECT_EQ(catalogue->Get(0).LayoutFile, "kbdus.dll");
+  // Nothing was replaced, so nothing is recorded.
+  EXPECT_EQ(root.LoaderIni(), "");
+}
+
+TEST(FaultInjection, ARecordThatCannotBeWrittenLeavesLoaderIniWhole) {
+  for (int failAt = 0; failAt < 4; ++failAt) {
+    SCOPED_TRACE("settings write #" + std::to_string(failAt + 1));
+    const Root root(kPlatforms[0]);
+    Program program(root);
+    auto catalogue = std::make_unique<TLocales>(program.actions->Catalogue());
+    FailingProfile profile(*program.system->profile, failAt);
+    // The install stands; only its bookkeeping is short.
+    EXPECT_EQ(InstallWith(program, *program.system->registry, profile, *catalogue, 0), InstallResult::Installed);
+    EXPECT_TRUE(program.dialogs.Shown("could not be written to loader.ini"));
+    EXPECT_EQ(root.Registered("00000409"), "l_kbdus.dll");
+    ExpectLoaderIniWhole(root);
+    // The next system layout replaced is recorded whole.
+    FailingProfile working(*program.system->profile, -1);
+    EXPECT_EQ(InstallWith(program, *program.system->registry, working, *catalogue, 2), InstallResult::Installed);
+    ExpectLoaderIniWhole(root);
+    EXPECT_EQ(root.Ini("Existing", "00000407"), "KBDGR.DLL");
+  }
+}
+
+TEST(FaultInjection, ARenameEntryThatCannotBeWrittenIsAFailure) {
+  const Root root(kPlatforms[4]);
+  Program program(root);
+  auto catalogue = std::make_unique<TLocales>(program.actions->Catalogue());
+  FailingProfile profile(*program.system->profile, 0);
+  EXPECT_EQ(InstallWith(program, *program.system->registry, profile, *catalogue, 0), InstallResult::Failed);
+  EXPECT_TRUE(program.dialogs.Shown("Could not write the rename entry to wininit.ini."));
+  EXPECT_TRUE(program.dialogs.Shown(kNotInstalled));
+}
+
+}  // namespace
+}  // namespace tastora::testing

@@ -1,0 +1,723 @@
+// Installing, creating and restoring layouts on Windows roots made by init,
+// through the main actions as the window and the command line run them, one
+// table per platform branch.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/ExportLayout.h"
+#include "app/MainActions.h"
+#include "app/cli/Commands.h"
+#include "app/cli/RootOption.h"
+#include "datafile/LayoutDataFile.h"
+#include "model/KeyTable.h"
+#include "model/Keypad.h"
+#include "model/ProcessState.h"
+#include "model/VkNames.h"
+#include "platform/PlatformFactory.h"
+#include "platform/offline/IconvCodePages.h"
+#include "platform/offline/OfflineProfile.h"
+#include "platform/offline/OfflineSession.h"
+#include "reader/KbdFile.h"
+#include "reader/LayoutLibraryReader.h"
+#include "system/RestoreLayout.h"
+#include "writer/UnassignedKeys.h"
+
+namespace tastora::testing {
+namespace {
+namespace fs = std::filesystem;
+
+const std::string kExamples = std::string(TASTORA_SOURCE_DIR) + "/examples/";
+const std::string kGerman = kExamples + "german.vyr2000";
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+// "PE32" or "PE32+" by the machine of the file's header; empty when it is no library.
+std::string ImageKind(const fs::path& path) {
+  const std::string bytes = ReadText(path);
+  if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0) return "";
+  const auto at = [&](size_t i) { return i < bytes.size() ? uint8_t(bytes[i]) : 0u; };
+  const size_t pe = at(0x3C) | at(0x3D) << 8 | at(0x3E) << 16;
+  const unsigned machine = at(pe + 4) | at(pe + 5) << 8;
+  return machine == 0x14C ? "PE32" : machine == 0x8664 ? "PE32+" : "?";
+}
+
+// Dialogs that record what they show and answer from a list (then Yes).
+class ScriptedDialogs final : public Dialogs {
+ public:
+  void ShowMessage(std::string_view text) override { shown.emplace_back(text); }
+  void ShowWarning(std::string_view text) override { shown.emplace_back(text); }
+  void ShowError(std::string_view text, std::string_view) override { shown.emplace_back(text); }
+  bool AskYesNo(std::string_view text) override {
+    asked.emplace_back(text);
+    return Answer();
+  }
+  bool ShowDuplicateKeys(const DuplicateKeyPair& pair) override {
+    pairs.push_back(pair);
+    return Answer();
+  }
+  bool Shown(std::string_view text) const {
+    for (const std::string& s : shown)
+      if (s.find(text) != std::string::npos) return true;
+    return false;
+  }
+
+  std::deque<bool> answers;
+  std::vector<std::string> shown;
+  std::vector<std::string> asked;
+  std::vector<DuplicateKeyPair> pairs;
+
+ private:
+  bool Answer() {
+    if (answers.empty()) return true;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
+};
+
+// A Windows root made by init, in a folder of its own.
+struct Root {
+  explicit Root(RootWindows windows, const char* wineVersion = nullptr) {
+    std::string pattern = (fs::temp_directory_path() / "tastora-install-XXXXXX").string();
+    dir = ::mkdtemp(pattern.data());
+    std::string error;
+    EXPECT_TRUE(InitializeRoot(Path(), windows, error)) << error;
+    // Other NT versions: the 32-bit root with the version Wine would report.
+    if (wineVersion) {
+      IconvCodePages codePages;
+      ScriptedDialogs dialogs;
+      auto system = OpenSystem(Path(), codePages, dialogs, error);
+      TRegistryEnhanced user(*system->registry, RootKey::hkCurrentUser);
+      user.SetKey("Software\\Wine");
+      EXPECT_TRUE(user.WriteValue("Version", std::string(wineVersion)));
+    }
+  }
+  ~Root() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  std::string Path() const { return (dir / "root").string(); }
+  fs::path Windows() const { return dir / "root" / "drive_c" / "windows"; }
+  fs::path File(const char* folder, const std::string& name) const { return Windows() / folder / name; }
+
+  std::string Ini(const std::string& file, const std::string& section, const std::string& key) const {
+    return OfflineProfile(OfflineRoot(dir / "root")).ReadString(file, section, key, "");
+  }
+  void SetIni(const std::string& file, const std::string& section, const std::string& key,
+              const std::string& value) const {
+    EXPECT_TRUE(OfflineProfile(OfflineRoot(dir / "root")).WriteString(file, section, key, value));
+  }
+  // What a fresh start reads from the registry files.
+  std::string Registered(const std::string& klid) const {
+    IconvCodePages codePages;
+    ScriptedDialogs dialogs;
+    std::string error;
+    auto system = OpenSystem(Path(), codePages, dialogs, error);
+    TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
+    machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
+    return machine.ReadText("Layout File");
+  }
+  void Register(const std::string& klid, const std::string& file) const {
+    IconvCodePages codePages;
+    ScriptedDialogs dialogs;
+    std::string error;
+    auto system = OpenSystem(Path(), codePages, dialogs, error);
+    TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
+    machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
+    EXPECT_TRUE(machine.WriteValue("Layout File", file));
+  }
+
+  fs::path dir;
+};
+
+// The program started on a root: the main actions, as the window has them.
+struct Program {
+  explicit Program(const Root& root) {
+    std::string error;
+    system = OpenSystem(root.Path(), codePages, dialogs, error);
+    EXPECT_TRUE(system) << error;
+    actions = std::make_unique<MainActions>(*system, codePages, dialogs, *state);
+    actions->Start();
+  }
+  OfflineSession& session() { return static_cast<OfflineSession&>(*system->session); }
+
+  IconvCodePages codePages;
+  ScriptedDialogs dialogs;
+  std::optional<SystemPorts> system;
+  std::unique_ptr<ProcessState> state = std::make_unique<ProcessState>();
+  std::unique_ptr<MainActions> actions;
+};
+
+// The layout a data file gives, as an install writes it.
+std::unique_ptr<KeyboardLayout> Imported(const std::string& file, ProcessState& state) {
+  auto layout = std::make_unique<KeyboardLayout>();
+  Clear(*layout, state);
+  IconvCodePages codePages;
+  ScriptedDialogs dialogs;
+  auto files = MakeFileSystem();
+  EXPECT_TRUE(ImportLayoutFile(file, *layout, state, DataFilePorts{*files, dialogs, codePages}));
+  AdjustNumpad(*layout, state);
+  NormaliseUnassignedKeys(*layout, state);
+  return layout;
+}
+
+// The typing keys of a library written by an install carry the data file's characters.
+void ExpectLibraryHolds(const fs::path& library, const std::string& dataFile) {
+  auto state = std::make_unique<ProcessState>();
+  const auto expected = Imported(dataFile, *state);
+  auto read = std::make_unique<KeyboardLayout>();
+  Clear(*read, *state);
+  auto files = MakeFileSystem();
+  auto loader = MakeLibraryLoader();
+  ScriptedDialogs dialogs;
+  ReadLayoutLibrary(library.string(), *read, *state, LayoutReaderPorts{*files, *loader, dialogs});
+  EXPECT_TRUE(dialogs.shown.empty()) << library << ": " << dialogs.shown.front();
+  for (int n = 1; n < kFirstKeypadKey; ++n)
+    for (int slot : {0, 1, 6}) {
+      EXPECT_EQ(read->Key(n).chars[size_t(slot)], expected->Key(n).chars[size_t(slot)])
+          << library << " key " << n << " slot " << slot;
+    }
+}
+
+// A copy of an example with some of its text replaced.
+using Edits = std::vector<std::pair<std::string, std::string>>;
+
+std::string Variant(const fs::path& dir, const std::string& name, const Edits& edits) {
+  std::string text = ReadText(kGerman);
+  for (const auto& [from, to] : edits) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+  }
+  const fs::path path = dir / name;
+  WriteText(path, text);
+  return path.string();
+}
+
+// --- names ----------------------------------------------------------------
+
+TEST(InstallNames, AlternateAndNeverTheRegisteredFile) {
+  struct Case {
+    const char* registered;
+    const char* installed;
+  };
+  const Case cases[] = {
+      {"kbdus.dll", "l_kbdus.dll"},     {"l_kbdus.dll", "o_kbdus.dll"}, {"o_kbdus.dll", "l_kbdus.dll"},
+      {"k_kbdus.dll", "i_kbdus.dll"},   {"i_kbdus.dll", "k_kbdus.dll"}, {"KBD0.dll", "l_KBD0.dll"},
+      // No alternate: the registered file would be written over, so it counts as a system file.
+      {"x_kbdus.dll", "l_x_kbdus.dll"}, {"L_kbdus.dll", "l_L_kbdus.dll"}, {"a", "l_a"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(InstalledFileName(c.registered), c.installed) << c.registered;
+}
+
+TEST(InstallCommandLine, ReadsTheTwoFormsAndRefusesBadNumbers) {
+  struct Case {
+    std::vector<std::string> args;
+    bool ok;
+    int32_t position;
+    std::optional<int32_t> language;
+  };
+  const Case cases[] = {
+      {{"0", "a.vyr2000"}, true, 0, std::nullopt},
+      {{"12", "a.vyr2000", "0409", "Mine"}, true, 12, 0x0409},
+      {{"+3", "a.vyr2000", "1041f", "Mine"}, true, 3, 0x1041F},
+      {{"-1", "a.vyr2000"}, true, -1, std::nullopt},  // a position, outside the catalogue
+      {{"2147483647", "a"}, true, INT32_MAX, std::nullopt},
+      {{"2147483648", "a"}, false, 0, std::nullopt},
+      {{"x", "a.vyr2000"}, false, 0, std::nullopt},
+      {{"", "a.vyr2000"}, false, 0, std::nullopt},
+      {{"$10", "a.vyr2000"}, false, 0, std::nullopt},
+      {{"1 ", "a.vyr2000"}, false, 0, std::nullopt},
+      {{"0", "a", "04G9", "N"}, false, 0, std::nullopt},
+      {{"0", "a", "", "N"}, false, 0, std::nullopt},
+      {{"0", "a", "123456789", "N"}, false, 0, std::nullopt},
+      {{"0", "a", "80000000", "N"}, false, 0, std::nullopt},
+      {{"0"}, false, 0, std::nullopt},
+      {{"0", "a", "0409"}, false, 0, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    CommandLine out;
+    std::string error;
+    const bool ok = ParseCommandLine(c.args, out, error);
+    EXPECT_EQ(ok, c.ok) << c.args[0];
+    if (!ok) {
+      EXPECT_FALSE(error.empty());
+      continue;
+    }
+    EXPECT_EQ(out.position, c.position);
+    EXPECT_EQ(out.dataFile, c.args[1]);
+    ASSERT_EQ(out.create.has_value(), c.language.has_value());
+    if (out.create) {
+      EXPECT_EQ(out.create->language, *c.language);
+      EXPECT_EQ(out.create->name, c.args[3]);
+    }
+  }
+}
+
+// --- the install, per platform ------------------------------------------------
+
+struct PlatformCase {
+  const char* name;
+  RootWindows windows;
+  const char* wineVersion;
+  const char* folder32;       // where the program's own file operations land
+  const char* systemFile;     // the file entry 0 (US) is registered with
+  std::vector<std::string> registeredAfter;  // "Layout File" after each of three installs
+  bool native64;              // a 64-bit image goes into system32 as well
+  bool recordsReplacedFile;   // loader.ini learns the system file
+};
+
+const std::vector<PlatformCase>& Platforms() {
+  static const std::vector<PlatformCase> cases = {
+      {"Windows 10", RootWindows::Windows10, nullptr, "syswow64", "kbdus.dll",
+       {"l_kbdus.dll", "o_kbdus.dll", "l_kbdus.dll"}, true, true},
+      {"Windows XP", RootWindows::WindowsXp, nullptr, "system32", "kbdus.dll",
+       {"l_kbdus.dll", "o_kbdus.dll", "l_kbdus.dll"}, false, true},
+      {"Windows 2000", RootWindows::WindowsXp, "win2k", "system32", "kbdus.dll",
+       {"l_kbdus.dll", "o_kbdus.dll", "l_kbdus.dll"}, false, true},
+      {"Windows NT 4", RootWindows::WindowsXp, "nt40", "system32", "kbdus.dll",
+       {"kbdus.dll", "kbdus.dll", "kbdus.dll"}, false, false},
+      {"Windows 98", RootWindows::Windows98, nullptr, "system", "KBDUS.KBD",
+       {"KBDUS.KBD", "KBDUS.KBD", "KBDUS.KBD"}, false, false},
+      {"Windows 95", RootWindows::Windows95, nullptr, "system", "KBDUS.KBD",
+       {"KBDUS.KBD", "KBDUS.KBD", "KBDUS.KBD"}, false, false},
+  };
+  return cases;
+}
+
+TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
+  for (const PlatformCase& c : Platforms()) {
+    SCOPED_TRACE(c.name);
+    const Root root(c.windows, c.wineVersion);
+    const std::string systemFileBefore = ReadText(root.File(c.folder32, c.systemFile));
+    const std::string native64Before = c.native64 ? ReadText(root.File("system32", c.systemFile)) : "";
+    std::string iniAfterFirst;
+    for (size_t round = 0; round < 3; ++round) {
+      SCOPED_TRACE("install " + std::to_string(round + 1));
+      Program program(root);
+      program.dialogs.answers = {false};  // a restart prompt, where one comes
+      ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+      EXPECT_TRUE(program.dialogs.pairs.empty());
+      EXPECT_EQ(program.dialogs.shown.back(), kImportedSuccessfully);
+      const std::string& registered = c.registeredAfter[round];
+      EXPECT_EQ(root.Registered("00000409"), registered);
+      EXPECT_EQ(program.actions->Catalogue().Get(0).LayoutFile, registered);
+      // Only a 32-bit Windows NT lacks the native folder: it is told once per install.
+      EXPECT_EQ(program.dialogs.Shown(kCannotRedirect), !c.native64 && c.recordsReplacedFile);
+
+      if (c.recordsReplacedFile) {
+        // Beside the system file, which never changes.
+        EXPECT_EQ(ReadText(root.File(c.folder32, c.systemFile)), systemFileBefore);
+        EXPECT_EQ(ImageKind(root.File(c.folder32, registered)), "PE32");
+        ExpectLibraryHolds(root.File(c.folder32, registered), kGerman);
+        if (c.native64) {
+          EXPECT_EQ(ReadText(root.File("system32", c.systemFile)), native64Before);
+          EXPECT_EQ(ImageKind(root.File("system32", registered)), "PE32+");
+          ExpectLibraryHolds(root.File("system32", registered), kGerman);
+        }
+        EXPECT_EQ(root.Ini("loader.ini", "Existing", "Count"), "1");
+        EXPECT_EQ(root.Ini("loader.ini", "Existing", "1key"), "00000409");
+        EXPECT_EQ(root.Ini("loader.ini", "Existing", "1file"), c.systemFile);
+        EXPECT_EQ(root.Ini("loader.ini", "Existing", "00000409"), c.systemFile);
+        if (round == 0) iniAfterFirst = ReadText(root.Windows() / "loader.ini");
+        EXPECT_EQ(ReadText(root.Windows() / "loader.ini"), iniAfterFirst);
+      } else {
+        EXPECT_FALSE(fs::exists(root.Windows() / "loader.ini"));
+      }
+      if (c.windows == RootWindows::WindowsXp && !c.recordsReplacedFile) {
+        // Windows NT 4: straight over the registered file.
+        EXPECT_EQ(ImageKind(root.File(c.folder32, c.systemFile)), "PE32");
+        ExpectLibraryHolds(root.File(c.folder32, c.systemFile), kGerman);
+      }
+      if (c.windows == RootWindows::Windows98) {
+        // Beside the layout file, moved over it by the next start.
+        EXPECT_EQ(ReadText(root.File(c.folder32, c.systemFile)), systemFileBefore);
+        EXPECT_TRUE(IsKbdFile(std::vector<uint8_t>{'D', 'S'}));
+        const std::string written = ReadText(root.File(c.folder32, "KBDUS.vyr"));
+        EXPECT_TRUE(IsKbdFile(std::vector<uint8_t>(written.begin(), written.end())));
+        EXPECT_EQ(root.Ini("wininit.ini", "rename", "C:\\windows\\system\\KBDUS.KBD"),
+                  "C:\\windows\\system\\KBDUS.vyr");
+        EXPECT_EQ(program.dialogs.asked, std::vector<std::string>{kAskRestartAfterRename});
+      } else {
+        EXPECT_TRUE(program.dialogs.asked.empty());
+        EXPECT_FALSE(fs::exists(root.Windows() / "wininit.ini"));
+      }
+      if (c.windows == RootWindows::Windows95) {
+        EXPECT_NE(ReadText(root.File(c.folder32, c.systemFile)), systemFileBefore);
+      }
+      EXPECT_EQ(program.session().logOffRequests + program.session().restartRequests, 0);
+    }
+  }
+}
+
+TEST(Install, PromptsFollowShowRebootDialog) {
+  struct Case {
+    RootWindows windows;
+    bool showMessages;
+    bool answer;
+    const char* question;  // none: nothing is asked
+    int logOffs;
+    int restarts;
+  };
+  const Case cases[] = {
+      {RootWindows::Windows10, false, true, nullptr, 0, 0},
+      {RootWindows::Windows10, true, false, kAskLogOff, 0, 0},
+      {RootWindows::Windows10, true, true, kAskLogOff, 1, 0},
+      {RootWindows::WindowsXp, true, true, kAskLogOff, 1, 0},
+      {RootWindows::Windows95, false, true, nullptr, 0, 0},
+      {RootWindows::Windows95, true, true, kAskRestart, 0, 1},
+      {RootWindows::Windows98, false, true, kAskRestartAfterRename, 0, 1},
+      {RootWindows::Windows98, true, false, kAskRestartAfterRename, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(WineNameOf(c.windows)) + (c.showMessages ? " shown" : " not shown"));
+    const Root root(c.windows);
+    root.SetIni("loader.ini", "WindowSection", "ShowMessages", c.showMessages ? "1" : "0");
+    Program program(root);
+    program.dialogs.answers = {c.answer};
+    ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+    EXPECT_EQ(program.dialogs.asked,
+              c.question ? std::vector<std::string>{c.question} : std::vector<std::string>{});
+    EXPECT_EQ(program.session().logOffRequests, c.logOffs);
+    EXPECT_EQ(program.session().restartRequests, c.restarts);
+  }
+}
+
+TEST(Install, ASubstituteIsRegisteredUnderItsOwnKeyAndRecordedUnderThePreloadedOne) {
+  const Root root(RootWindows::Windows10);
+  Program program(root);
+  ASSERT_EQ(program.actions->Catalogue().Get(1).Id, "d0010409");
+  ASSERT_EQ(program.actions->Edit(1, kGerman), InstallResult::Installed);
+  EXPECT_EQ(root.Registered("00020409"), "l_KBDUSX.DLL");
+  EXPECT_EQ(root.Registered("00000409"), "kbdus.dll");
+  EXPECT_EQ(root.Registered("d0010409"), "");
+  EXPECT_EQ(program.actions->Catalogue().Get(1).LayoutFile, "l_KBDUSX.DLL");
+  EXPECT_EQ(root.Ini("loader.ini", "Existing", "1key"), "d0010409");
+  EXPECT_EQ(root.Ini("loader.ini", "Existing", "d0010409"), "KBDUSX.DLL");
+  EXPECT_TRUE(fs::exists(root.File("syswow64", "l_KBDUSX.DLL")));
+  EXPECT_TRUE(fs::exists(root.File("system32", "l_KBDUSX.DLL")));
+
+  // A second system layout gets the next record.
+  ASSERT_EQ(program.actions->Edit(2, kGerman), InstallResult::Installed);
+  EXPECT_EQ(root.Ini("loader.ini", "Existing", "Count"), "2");
+  EXPECT_EQ(root.Ini("loader.ini", "Existing", "2key"), "00000407");
+  EXPECT_EQ(root.Ini("loader.ini", "Existing", "2file"), "KBDGR.DLL");
+}
+
+TEST(Install, RestoreGoesBackToTheSystemFile) {
+  struct Case {
+    bool answer;
+    InstallResult result;
+    const char* registered;
+  };
+  const Case cases[] = {{true, InstallResult::Installed, "kbdus.dll"}, {false, InstallResult::Cancelled, "o_kbdus.dll"}};
+  for (const Case& c : cases) {
+    const Root root(RootWindows::Windows10);
+    Program program(root);
+    ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+    ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+    program.dialogs.answers = {c.answer};
+    EXPECT_EQ(program.actions->Restore(0), c.result);
+    EXPECT_EQ(root.Registered("00000409"), c.registered);
+    EXPECT_EQ(program.actions->Catalogue().Get(0).LayoutFile, c.registered);
+    // The installed files stay; an entry never installed cannot be restored.
+    EXPECT_TRUE(fs::exists(root.File("syswow64", "l_kbdus.dll")));
+    EXPECT_EQ(program.actions->Restore(2), InstallResult::Failed);
+    EXPECT_TRUE(program.dialogs.Shown(kNotFromSystemLayout));
+    EXPECT_EQ(program.actions->Restore(7), InstallResult::Failed);
+  }
+}
+
+TEST(Install, CreateThenInstallOntoTheNewLayout) {
+  struct Case {
+    RootWindows windows;
+    const char* name;
+    const char* registered;  // of the new layout, after the install
+    const char* created;     // its template copy
+    const char* folder;
+    const char* german;      // the registered German layout, which stays as it is
+  };
+  const Case cases[] = {
+      {RootWindows::Windows10, "My German", "l_KBD0.dll", "KBD0.dll", "syswow64", "KBDGR.DLL"},
+      // The name of an existing layout: the data file still goes onto the new one.
+      {RootWindows::Windows10, "German", "l_KBD0.dll", "KBD0.dll", "syswow64", "KBDGR.DLL"},
+      {RootWindows::WindowsXp, "My German", "l_KBD0.dll", "KBD0.dll", "system32", "KBDGR.DLL"},
+      {RootWindows::Windows98, "My German", "KBD0.kbd", "KBD0.kbd", "system", "KBDGR.KBD"},
+      {RootWindows::Windows95, "My German", "KBD0.kbd", "KBD0.kbd", "system", "KBDGR.KBD"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(WineNameOf(c.windows)) + " " + c.name);
+    const Root root(c.windows);
+    const std::string germanBefore = ReadText(root.File(c.folder, c.german));
+    Program program(root);
+    program.dialogs.answers = {false};  // no restart
+    CommandLine commandLine;
+    commandLine.position = 0;
+    commandLine.dataFile = kGerman;
+    commandLine.create = CommandLine::Create{0x0407, c.name};
+    ASSERT_EQ(program.actions->RunCommandLine(commandLine), InstallResult::Installed);
+    EXPECT_TRUE(program.actions->CommandLineMode);
+    EXPECT_FALSE(program.dialogs.Shown(kImportedSuccessfully));
+
+    const LayoutEntry made = program.actions->Catalogue().Get(program.actions->EditedPosition());
+    EXPECT_EQ(made.Id, "00010407");
+    EXPECT_EQ(made.LayoutText, c.name);
+    EXPECT_EQ(made.LayoutFile, c.registered);
+    EXPECT_EQ(root.Registered("00010407"), c.registered);
+    EXPECT_EQ(root.Registered("00000407"), c.german);
+    EXPECT_EQ(ReadText(root.File(c.folder, c.german)), germanBefore);
+    EXPECT_TRUE(fs::exists(root.File(c.folder, c.created)));
+    if (c.windows == RootWindows::Windows10 || c.windows == RootWindows::WindowsXp) {
+      ExpectLibraryHolds(root.File(c.folder, c.registered), kGerman);
+      EXPECT_EQ(root.Ini("loader.ini", "Existing", "00010407"), "KBD0.dll");
+    }
+    if (c.windows == RootWindows::Windows10) {
+      EXPECT_EQ(ImageKind(root.File("system32", "KBD0.dll")), "PE32+");
+      ExpectLibraryHolds(root.File("system32", c.registered), kGerman);
+    }
+    if (c.windows == RootWindows::Windows98) {
+      EXPECT_EQ(root.Ini("wininit.ini", "rename", "C:\\windows\\system\\KBD0.kbd"),
+                "C:\\windows\\system\\KBD0.vyr");
+    }
+  }
+}
+
+// --- what is not installed ------------------------------------------------------
+
+TEST(Install, DuplicateVirtualKeysAreReportedPairByPair) {
+  const Root root(RootWindows::Windows10);
+  struct Case {
+    const char* what;
+    Edits edits;
+    std::deque<bool> answers;
+    size_t reports;
+    InstallResult result;
+  };
+  const std::string key1 = "<KEY SCAN=\"02\" VK=\"0031\">";
+  const std::string key2 = "<KEY SCAN=\"03\" VK=\"0032\">";
+  const std::string key3 = "<KEY SCAN=\"04\" VK=\"0033\">";
+  const std::string shared2 = "<KEY SCAN=\"03\" VK=\"0031\">";
+  const std::string shared3 = "<KEY SCAN=\"04\" VK=\"0031\">";
+  const std::string mappedFlags =
+      "\n      <VALUE 0=\"0032\" 1=\"0022\" 6=\"00B2\"/>\n      <FLAGS CAPSAWARE=\"0\" CAPSAWARE2=\"0\" "
+      "SHIFTLOCK=\"0\" KANA=\"0000\" MAPPED=\"0\"";
+  std::string mappedFlags1 = mappedFlags;
+  mappedFlags1.replace(mappedFlags1.size() - 2, 1, "1");
+  const Case cases[] = {
+      {"none", {}, {}, 0, InstallResult::Installed},
+      {"one pair, Yes", {{key2, shared2}}, {true}, 1, InstallResult::Installed},
+      {"one pair, No", {{key2, shared2}}, {false}, 1, InstallResult::Cancelled},
+      {"three pairs, Yes then No", {{key2, shared2}, {key3, shared3}}, {true, false}, 2, InstallResult::Cancelled},
+      {"three pairs, Yes", {{key2, shared2}, {key3, shared3}}, {true, true, true}, 3, InstallResult::Installed},
+      {"VK 00FF", {{key1, "<KEY SCAN=\"02\" VK=\"00FF\">"}, {key2, "<KEY SCAN=\"03\" VK=\"00FF\">"}}, {false}, 0,
+       InstallResult::Installed},
+      {"a mapped key", {{key2 + mappedFlags, shared2 + mappedFlags1}}, {false}, 0, InstallResult::Installed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string file = Variant(root.dir, "dup.vyr2000", c.edits);
+    const std::string before = root.Registered("00000409");
+    Program program(root);
+    program.dialogs.answers = c.answers;
+    EXPECT_EQ(program.actions->Edit(0, file), c.result);
+    ASSERT_EQ(program.dialogs.pairs.size(), c.reports);
+    if (c.reports > 0) {
+      const DuplicateKeyPair& pair = program.dialogs.pairs[0];
+      EXPECT_EQ(pair.key1Index, 2);  // keys numbered as the key table has them
+      EXPECT_EQ(pair.key2Index, 3);
+      EXPECT_EQ(pair.key1Chars[0], u'1');
+      EXPECT_EQ(pair.key2Chars[1], u'"');
+      EXPECT_TRUE(pair.wideChars);
+      EXPECT_EQ(pair.vkName, VkName(0x31));
+    }
+    if (c.result == InstallResult::Cancelled) {
+      EXPECT_EQ(root.Registered("00000409"), before);
+      EXPECT_EQ(program.actions->Catalogue().Get(0).LayoutFile, before);
+      EXPECT_TRUE(program.dialogs.Shown(kInstallCancelled));
+      EXPECT_FALSE(program.dialogs.Shown(kImportedSuccessfully));
+    } else {
+      EXPECT_NE(root.Registered("00000409"), before);
+    }
+  }
+  // Nothing was written by the cancelled installs: five installs, l_ o_ l_ o_ l_.
+  EXPECT_EQ(root.Registered("00000409"), "l_kbdus.dll");
+}
+
+TEST(Install, ADataFileThatDoesNotLoadIsNotInstalled) {
+  const Root root(RootWindows::Windows10);
+  WriteText(root.dir / "german.txt", ReadText(kGerman));
+  WriteText(root.dir / "garbage.vyr2000", "this is no layout");
+  const std::string badNumber = Variant(root.dir, "bad.vyr2000", {{"VK=\"0031\"", "VK=\"00G1\""}});
+  const std::string cases[] = {
+      (root.dir / "german.txt").string(),      (root.dir / "missing.vyr2000").string(),
+      (root.dir / "garbage.vyr2000").string(), badNumber,
+  };
+  for (const std::string& file : cases) {
+    SCOPED_TRACE(file);
+    Program program(root);
+    EXPECT_EQ(program.actions->Edit(0, file), InstallResult::Failed);
+    EXPECT_FALSE(program.dialogs.Shown(kImportedSuccessfully));
+    EXPECT_TRUE(program.dialogs.Shown(kNotInstalled));
+    EXPECT_EQ(root.Registered("00000409"), "kbdus.dll");
+    EXPECT_FALSE(fs::exists(root.File("syswow64", "l_kbdus.dll")));
+    EXPECT_FALSE(fs::exists(root.Windows() / "loader.ini"));
+  }
+}
+
+TEST(Install, ALayoutFileOutsideTheSystemFolderIsRefused) {
+  const char* const cases[] = {"..\\evil.dll", "C:\\evil.dll", "sub/evil.dll", "..", "", "evil.dll:stream",
+                               // the installed name would not fit the catalogue, which would then cut it
+                               "abcdefghijklmnop.dll"};
+  for (const char* layoutFile : cases) {
+    SCOPED_TRACE(layoutFile);
+    const Root root(RootWindows::Windows10);
+    root.Register("00000409", layoutFile);
+    Program program(root);
+    EXPECT_EQ(program.actions->Edit(0, kGerman), InstallResult::Failed);
+    EXPECT_TRUE(program.dialogs.Shown(kNotInstalled));
+    EXPECT_EQ(root.Registered("00000409"), layoutFile);
+    EXPECT_FALSE(fs::exists(root.Windows() / "loader.ini"));
+    for (const auto& entry : fs::recursive_directory_iterator(root.dir))
+      EXPECT_EQ(entry.path().filename().string().find("evil"), std::string::npos) << entry.path();
+    EXPECT_FALSE(fs::exists(root.File("syswow64", std::string("l_") + layoutFile)));
+  }
+}
+
+TEST(Install, TheEditorWritesOnlyIntoTheSystemFolder) {
+  const Root root(RootWindows::Windows10);
+  Program program(root);
+  TFEditKbd& editor = program.actions->Editor();
+  editor.EditorEntry = program.actions->Catalogue().Get(0);
+  editor.EditorPath = "C:\\windows\\kbdus.dll";
+  EXPECT_EQ(editor.btnOKClick(), InstallResult::Failed);
+  EXPECT_FALSE(fs::exists(root.Windows() / "l_kbdus.dll"));
+  editor.EditorPath = "C:\\WINDOWS\\System32\\kbdus.dll";  // the same folder, as Windows spells it
+  EXPECT_EQ(editor.btnOKClick(), InstallResult::Installed);
+  EXPECT_EQ(root.Registered("00000409"), "l_kbdus.dll");
+}
+
+TEST(Install, AnOddlyPrefixedSystemFileIsNeverWrittenOver) {
+  const Root root(RootWindows::Windows10);
+  for (const char* folder : {"syswow64", "system32"})
+    fs::copy_file(root.File(folder, "kbdus.dll"), root.File(folder, "x_kbdus.dll"));
+  root.Register("00000409", "x_kbdus.dll");
+  const std::string before = ReadText(root.File("syswow64", "x_kbdus.dll"));
+  Program program(root);
+  ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+  EXPECT_EQ(root.Registered("00000409"), "l_x_kbdus.dll");
+  EXPECT_EQ(ReadText(root.File("syswow64", "x_kbdus.dll")), before);
+  EXPECT_EQ(root.Ini("loader.ini", "Existing", "00000409"), "x_kbdus.dll");
+  ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+  EXPECT_EQ(root.Registered("00000409"), "o_x_kbdus.dll");
+}
+
+// --- the command line -------------------------------------------------------------
+
+TEST(InstallCommand, ExitStatusSaysWhatHappened) {
+  const Root root(RootWindows::Windows10);
+  const std::string dir = root.Path();
+  const std::string dup = Variant(root.dir, "dup.vyr2000", {{"<KEY SCAN=\"03\" VK=\"0032\">", "<KEY SCAN=\"03\" VK=\"0031\">"}});
+  struct Case {
+    int (*run)(const std::vector<std::string>&);
+    std::vector<std::string> args;
+    int status;
+    const char* out;  // in the standard output or error
+    const char* registered;
+  };
+  const Case cases[] = {
+      {RunInstall, {"0", kGerman, "--root", dir}, kExitOk, "its layout file is now l_kbdus.dll", "l_kbdus.dll"},
+      {RunPositional, {"--root", dir, "0", kGerman}, kExitOk, "its layout file is now o_kbdus.dll", "o_kbdus.dll"},
+      {RunInstall, {"0", dup, "--root", dir, "--no"}, kExitCancelled, "cancelled", "o_kbdus.dll"},
+      {RunInstall, {"0", dup, "--root", dir, "--yes"}, kExitOk, "l_kbdus.dll", "l_kbdus.dll"},
+      {RunInstall, {"0", (root.dir / "none.vyr2000").string(), "--root", dir}, kExitFailure, "was not installed",
+       "l_kbdus.dll"},
+      {RunInstall, {"9", kGerman, "--root", dir}, kExitFailure, "There is no layout at position 9", "l_kbdus.dll"},
+      {RunInstall, {"-1", kGerman, "--root", dir}, kExitFailure, "There is no layout at position -1", "l_kbdus.dll"},
+      {RunInstall, {"x", kGerman, "--root", dir}, kExitUsage, "'x' is not a valid catalogue position", "l_kbdus.dll"},
+      {RunInstall, {"0", "--root", dir}, kExitUsage, "expected 2 arguments", "l_kbdus.dll"},
+      {RunInstall, {"0", kGerman, "--root", dir, "--yes", "--no"}, kExitUsage, "exclude", "l_kbdus.dll"},
+      {RunInstall, {"0", kGerman, "--root", dir, "--force"}, kExitUsage, "unknown option", "l_kbdus.dll"},
+      {RunPositional, {"zero", kGerman}, kExitUsage, "'zero' is not a valid catalogue position", "l_kbdus.dll"},
+      {RunPositional, {"0", kGerman, "04x9", "N"}, kExitUsage, "'04x9' is not a valid language", "l_kbdus.dll"},
+      {RunPositional, {"frobnicate"}, kExitUsage, "unknown command 'frobnicate'", "l_kbdus.dll"},
+      {RunRestore, {"0", "--root", dir, "--no"}, kExitCancelled, "cancelled", "l_kbdus.dll"},
+      {RunRestore, {"0", "--root", dir, "--yes"}, kExitOk, kRestored, "kbdus.dll"},
+      {RunRestore, {"0", "--root", dir, "--yes"}, kExitFailure, "not restored", "kbdus.dll"},
+      {RunRestore, {"0x", "--root", dir}, kExitUsage, "not a valid catalogue position", "kbdus.dll"},
+      {RunNew, {"2", "0407", "Deutsch", "--root", dir}, kExitOk, "Created layout 00010407 (Deutsch) with the library KBD0.dll",
+       "kbdus.dll"},
+      {RunNew, {"2", "ZZ", "Deutsch", "--root", dir}, kExitUsage, "not a valid language", "kbdus.dll"},
+      {RunNew, {"99", "0407", "Deutsch", "--root", dir}, kExitFailure, "no layout was created", "kbdus.dll"},
+      {RunCreate, {"0", kGerman, "0409", "Mine", "--root", dir}, kExitOk, "its layout file is now l_KBD1.dll",
+       "kbdus.dll"},
+      {RunPositional, {"0", kGerman, "041f", "Turkish", "--root", dir}, kExitOk, "0000041F (Turkish)", "kbdus.dll"},
+      {RunCreate, {"0", (root.dir / "none.vyr2000").string(), "0409", "Mine too", "--root", dir}, kExitFailure,
+       "was not installed", "kbdus.dll"},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const std::string& arg : c.args) line += arg + " ";
+    SCOPED_TRACE(line);
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const int status = c.run(c.args);
+    const std::string out = ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, c.status) << out;
+    EXPECT_NE(out.find(c.out), std::string::npos) << out;
+    EXPECT_EQ(root.Registered("00000409"), c.registered);
+  }
+  // The failed create still made its layout; the data file just did not go onto it.
+  EXPECT_EQ(root.Registered("00020409"), "KBDUSX.DLL");
+  EXPECT_EQ(root.Registered("00040409"), "KBD3.dll");
+  EXPECT_EQ(root.Registered("0000041F"), "l_KBD2.dll");
+}
+
+// --- export reads what the older family installs ------------------------------------
+
+TEST(InstallExport, ALayoutFileOfTheOlderFamilyExportsAsMarkup) {
+  const Root root(RootWindows::Windows95);
+  Program program(root);
+  ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+  auto state = std::make_unique<ProcessState>();
+  state->unattended = true;
+  IconvCodePages codePages;
+  ScriptedDialogs dialogs;
+  auto files = MakeFileSystem();
+  auto loader = MakeLibraryLoader();
+  const LayoutSourcePorts ports{*files, dialogs, codePages, *loader};
+  const auto markup = ExportLayoutFile(root.File("system", "KBDUS.KBD").string(), *state, ports);
+  ASSERT_TRUE(markup) << (dialogs.shown.empty() ? "" : dialogs.shown.front());
+  EXPECT_EQ(markup->rfind("<VYR_DAT_FILE LAYOUTNAME=\"KBDUS\"", 0), 0u);
+
+  // Read back, it is the German layout again.
+  const fs::path exported = root.dir / "kbdus.vyr2000";
+  WriteText(exported, *markup);
+  const auto german = Imported(kGerman, *state);
+  const auto again = Imported(exported.string(), *state);
+  // Key 47 shares its one-byte scan code with Num / in such a file.
+  for (int n = 1; n < 47; ++n) {
+    EXPECT_EQ(again->Key(n).chars[0], german->Key(n).chars[0]) << n;
+    EXPECT_EQ(again->Key(n).vk, german->Key(n).vk) << n;
+  }
+  // A file that is neither library, layout file nor data file still is refused.
+  WriteText(root.dir / "DSX", "DX");
+  EXPECT_FALSE(ExportLayoutFile((root.dir / "DSX").string(), *state, ports));
+}
+
+}  // namespace
+}  // namespace tastora::testing

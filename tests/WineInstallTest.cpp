@@ -1,0 +1,209 @@
+// The Windows build installs under Wine with the real registry, file and
+// loader APIs, run by the Windows program's own command line: afterwards the
+// offline build sees the new registrations, and Wine's loader loads the
+// 64-bit libraries the Windows build wrote.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+
+#include "LayoutCheck.h"
+#include "platform/offline/PeImageLoader.h"
+
+namespace tastora::testing {
+namespace fs = std::filesystem;
+
+// Shared with the catalogue's Wine test.
+std::string Quote(const std::string& text);
+std::string WineEnvironment(const fs::path& prefix);
+void WaitForWineServer(const fs::path& prefix);
+std::optional<fs::path> SharedWinePrefix();
+
+namespace {
+
+constexpr char kWine64[] = "/usr/lib/wine/wine64";
+constexpr char kWineServer[] = "/usr/lib/wine/wineserver";
+
+struct ShellRun {
+  int status = -1;
+  std::string out;  // standard output and error together
+};
+
+ShellRun Shell(const std::string& command) {
+  ShellRun run;
+  FILE* pipe = ::popen((command + " 2>&1 </dev/null").c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::erase(run.out, '\r');
+  return run;
+}
+
+std::optional<fs::path> Existing(const char* environment, const fs::path& fallback) {
+  const char* value = std::getenv(environment);
+  const fs::path path = value && *value ? fs::path(value) : fallback;
+  return fs::exists(path) ? std::optional<fs::path>(path) : std::nullopt;
+}
+
+std::string WindowsPath(const fs::path& path) {
+  std::string w = "Z:" + path.string();
+  std::replace(w.begin(), w.end(), '/', '\\');
+  return w;
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Catalogue lines of `list --tsv` by position: the ten fields.
+std::map<std::string, std::vector<std::string>> Catalogue(const std::string& tsv) {
+  std::map<std::string, std::vector<std::string>> lines;
+  std::istringstream in(tsv);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    std::istringstream split(line);
+    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    if (!fields.empty()) lines[fields[0]] = fields;
+  }
+  return lines;
+}
+
+TEST(WineInstall, TheWindowsBuildInstallsAndCreatesFromItsCommandLine) {
+  const auto cli = Existing("TASTORA_CLI", fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tastora");
+  const auto exe = Existing("TASTORA_WIN64_EXE", fs::path(TASTORA_SOURCE_DIR) / "build" / "mingw-x86_64" / "tastora.exe");
+  const std::string dump = TASTORA_WINE_DUMP;
+  if (!cli) GTEST_SKIP() << "the tastora program is not built";
+  if (!exe) GTEST_SKIP() << "no 64-bit Windows build (cmake --preset mingw-x86_64, or set TASTORA_WIN64_EXE)";
+  if (dump.empty() || !fs::exists(dump)) GTEST_SKIP() << "no MinGW x86_64 compiler for the table dump program";
+  const auto shared = SharedWinePrefix();
+  if (!shared) GTEST_SKIP() << "Wine (" << kWine64 << ") is not installed";
+
+  // A private prefix: the system's files linked, the registry copied.
+  std::string pattern = (fs::temp_directory_path() / "tastora-wine-install-XXXXXX").string();
+  const fs::path dir = ::mkdtemp(pattern.data());
+  struct Cleanup {
+    fs::path dir;
+    ~Cleanup() {
+      Shell(WineEnvironment(dir / "prefix") + "timeout 60 " + kWineServer + " -k");
+      std::error_code ec;
+      fs::remove_all(dir, ec);
+    }
+  } cleanup{dir};
+  const fs::path prefix = dir / "prefix";
+  ASSERT_EQ(Shell("cp -al " + Quote(shared->string()) + " " + Quote(prefix.string())).status, 0);
+  for (const char* name : {"system.reg", "user.reg", "userdef.reg", ".update-timestamp"}) {
+    std::error_code ec;
+    fs::remove(prefix / name, ec);
+    fs::copy_file(*shared / name, prefix / name, ec);
+  }
+  const fs::path system32 = prefix / "drive_c" / "windows" / "system32";
+  const fs::path syswow64 = prefix / "drive_c" / "windows" / "syswow64";
+  const std::string program = Quote(cli->string());
+  const std::string wine = WineEnvironment(prefix) + "timeout 120 " + kWine64;
+
+  // The system's own libraries of two layouts, in both folders, written by the offline build.
+  const std::string us = (dir / "us.vyr2000").string();
+  ASSERT_EQ(Shell(program + " export --us -o " + Quote(us)).status, 0);
+  const std::string german = std::string(TASTORA_SOURCE_DIR) + "/examples/german.vyr2000";
+  const std::string french = std::string(TASTORA_SOURCE_DIR) + "/examples/french.vyr2000";
+  for (const auto& [source, file] : {std::pair{us, "kbdus.dll"}, std::pair{german, "KBDGR.DLL"}}) {
+    const ShellRun built = Shell(program + " build " + Quote(source) + " -o " + Quote((syswow64 / file).string()) +
+                            " --x64 " + Quote((system32 / file).string()));
+    ASSERT_EQ(built.status, 0) << built.out;
+  }
+  const std::string layouts = R"(HKLM\System\CurrentControlSet\Control\Keyboard Layouts\)";
+  const std::string adds[][3] = {
+      {layouts + "00000409", "Layout File", "kbdus.dll"}, {layouts + "00000409", "Layout Text", "US"},
+      {layouts + "00000407", "Layout File", "KBDGR.DLL"}, {layouts + "00000407", "Layout Text", "German"},
+      {R"(HKCU\Keyboard Layout\Preload)", "1", "00000409"}, {R"(HKCU\Keyboard Layout\Preload)", "2", "00000407"},
+  };
+  std::string regAdds;
+  for (const auto& add : adds)
+    regAdds += wine + " reg add " + Quote(add[0]) + " /v " + Quote(add[1]) + " /t REG_SZ /d " + Quote(add[2]) +
+               " /f >/dev/null && ";
+  ASSERT_EQ(Shell(regAdds + "true").status, 0);
+  WaitForWineServer(prefix);
+
+  const std::string windowsProgram = wine + " " + Quote(exe->string());
+  const std::string list = program + " --root " + Quote(prefix.string()) + " list --tsv";
+  struct Step {
+    std::string args;
+    std::string position;  // the entry installed onto
+    std::vector<std::string> fields;  // Id, LayoutText, LayoutFile after it
+  };
+  const Step steps[] = {
+      {"0 " + Quote(WindowsPath(french)), "0", {"00000409", "US", "l_kbdus.dll"}},
+      {"0 " + Quote(WindowsPath(german)), "0", {"00000409", "US", "o_kbdus.dll"}},
+      {"1 " + Quote(WindowsPath(french)) + " 040c 'My French'", "2",
+       {"0000040C", "My French", "l_KBD0.dll"}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.args);
+    const ShellRun run = Shell(windowsProgram + " " + step.args);
+    WaitForWineServer(prefix);
+    ASSERT_EQ(run.status, 0) << run.out;
+    const ShellRun listed = Shell(list);
+    ASSERT_EQ(listed.status, 0) << listed.out;
+    const auto catalogue = Catalogue(listed.out);
+    ASSERT_TRUE(catalogue.count(step.position)) << listed.out;
+    const std::vector<std::string>& entry = catalogue.at(step.position);
+    ASSERT_EQ(entry.size(), 11u) << listed.out;
+    EXPECT_EQ(entry[1], step.fields[0]);
+    EXPECT_EQ(entry[7], step.fields[1]);
+    EXPECT_EQ(entry[9], step.fields[2]);
+  }
+  // The system's own files stay as they were.
+  EXPECT_TRUE(CheckLayoutLibrary(ReadBytes(syswow64 / "kbdus.dll")).empty());
+
+  // What the Windows build wrote: 32-bit images for the 32-bit view, 64-bit
+  // ones for the native folder, all sound; Wine's loader loads the 64-bit
+  // ones and reaches the same tables as our own loader.
+  std::string arguments;
+  std::map<std::string, std::string> expected;
+  for (const char* file : {"l_kbdus.dll", "o_kbdus.dll", "l_KBD0.dll"}) {
+    for (const fs::path& folder : {syswow64, system32}) {
+      const std::vector<uint8_t> bytes = ReadBytes(folder / file);
+      EXPECT_TRUE(CheckLayoutLibrary(bytes).empty()) << folder / file;
+    }
+    PeImageLoader loader;
+    const std::vector<uint8_t> bytes = ReadBytes(system32 / file);
+    const auto handle = loader.LoadFromBytes(bytes);
+    ASSERT_TRUE(handle) << file;
+    const auto walk = WalkLoadedLibrary(loader, *handle);
+    ASSERT_TRUE(walk) << file;
+    const std::string path = std::string("C:\\windows\\system32\\") + file;
+    expected[path] = walk->dump;
+    arguments += " " + Quote(path);
+  }
+  const ShellRun dumped = Shell(wine + " " + Quote(dump) + arguments);
+  ASSERT_EQ(dumped.status, 0) << dumped.out;
+  std::map<std::string, std::string> dumps;
+  std::string current;
+  std::istringstream out(dumped.out);
+  for (std::string line; std::getline(out, line);) {
+    if (line.rfind("== end", 0) == 0) {
+      current.clear();
+    } else if (line.rfind("== ", 0) == 0) {
+      current = line.substr(3);
+    } else if (!current.empty() && line.rfind("base ", 0) != 0) {
+      EXPECT_NE(line[0], '!') << current << ": " << line;
+      dumps[current] += line + "\n";
+    }
+  }
+  for (const auto& [path, walk] : expected) EXPECT_EQ(dumps[path], walk) << path;
+}
+
+}  // namespace
+}  // namespace tastora::testing
