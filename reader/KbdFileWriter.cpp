@@ -97,10 +97,14 @@ Content Collect(const KeyboardLayout& layout) {
         typing = true;
       }
     }
+    // The scan-code array holds one byte per scan code: a key with the 0xE0
+    // prefix would take the entry of the plain key that shares its low byte
+    // (Num / would turn the "/" key into a second Num /).
+    const bool extended = (KeyRow(n).scan & kE0Prefix) != 0;
     if (typing) {
-      c.scans.push_back({scan, vk, Low(key.CapsAware ? key.chars[1] : key.chars[0])});
+      if (!extended) c.scans.push_back({scan, vk, Low(key.CapsAware ? key.chars[1] : key.chars[0])});
       if (key.CapsAware) c.caps[vk / 8] |= static_cast<uint8_t>(1u << (vk & 7));
-    } else if (key.Mapped != 0) {
+    } else if (key.Mapped != 0 && !extended) {
       c.scans.push_back({scan, Low(GenericVkOfFunction(key.Mapped)), 0});
     }
   }
