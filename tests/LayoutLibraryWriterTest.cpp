@@ -33,6 +33,7 @@
 #include "reader/LayoutLibraryReader.h"
 #include "tests/LayoutCheck.h"
 #include "app/cli/Commands.h"
+#include "tests/TestFiles.h"
 #include "tests/TestPorts.h"
 #include "writer/LayoutLibraryWriter.h"
 #include "writer/LayoutTables.h"
@@ -41,6 +42,9 @@
 
 namespace tastora {
 namespace {
+
+using testing::TempDir;
+using testing::ReadHost;
 
 using testing::MemoryFileSystem;
 using testing::FailingLoader;
@@ -953,20 +957,9 @@ TEST(LayoutLibraryWriter, WritesOnceAndReportsWhatFailed) {
             "and check if the changes were saved.\rIf the changes were not saved, please contact the authors.");
 }
 
-struct TempDir {
-  fs::path path = fs::temp_directory_path() / ("tastora-writer-" + std::to_string(::getpid()) + "-" +
-                                               std::to_string(std::rand()));
-  TempDir() { fs::create_directories(path); }
-  ~TempDir() {
-    std::error_code e;
-    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, e);
-    fs::remove_all(path, e);
-  }
-  std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
 
 TEST(HostFileWriter, ReplacesReadOnlyFilesAndTellsOpenFromWriteFailures) {
-  TempDir dir;
+  TempDir dir{"tastora-writer"};
   HostFileWriter files;
   const std::vector<uint8_t> bytes{'M', 'Z', 1, 2, 3};
   EXPECT_FALSE(files.SetAttributes(dir / "new.dll", kFileAttributeArchive)) << "no file yet";
@@ -987,7 +980,7 @@ TEST(HostFileWriter, ReplacesReadOnlyFilesAndTellsOpenFromWriteFailures) {
 }
 
 TEST(BuildCommand, WritesBothLibrariesOrSaysWhy) {
-  TempDir dir;
+  TempDir dir{"tastora-writer"};
   const std::string demo = std::string(TASTORA_SOURCE_DIR) + "/examples/tastora-demo.vyr2000";
   EXPECT_EQ(RunBuild({demo, "-o", dir / "demo32.dll", "--x64", dir / "demo64.dll"}), 0);
   for (const char* name : {"demo32.dll", "demo64.dll"}) {
@@ -1036,7 +1029,7 @@ std::string ReadText(const std::string& path) {
 TEST(LayoutLibraryTools, ObjdumpReadsEveryLibraryWithoutComplaint) {
   const std::string objdump = TASTORA_OBJDUMP;
   if (objdump.empty() || !fs::exists(objdump)) GTEST_SKIP() << "no MinGW objdump";
-  TempDir dir;
+  TempDir dir{"tastora-writer"};
   for (const auto& [name, bytes] : AllLibraries()) {
     SCOPED_TRACE(name);
     WriteFile(dir / name, bytes);

@@ -15,9 +15,13 @@
 #include "system/LanguageTable.h"
 #include "system/Locales.h"
 #include "system/RegistryEnhanced.h"
+#include "tests/TestFiles.h"
 
 namespace tastora {
 namespace {
+
+using testing::TempDir;
+using testing::ReadHost;
 namespace fs = std::filesystem;
 using testing::RecordingDialogs;
 
@@ -211,17 +215,6 @@ TEST(LanguageTable, LooksUpTheFirstMatchingRow) {
 
 // --- the catalogue on Windows roots ---------------------------------------------------------
 
-struct TempDir {
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tastora-cat-XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  fs::path path;
-};
 
 // Registry content in Wine's text form, appended to the files of a new root.
 struct Hive {
@@ -278,7 +271,7 @@ struct CatalogueRoot {
     if (!file.empty()) machine.Text(kLayouts + klid, "Layout File", file);
   }
 
-  TempDir dir;
+  TempDir dir{"tastora-cat"};
   Hive machine;
   Hive user;
   IconvCodePages codePages;

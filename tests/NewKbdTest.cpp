@@ -16,30 +16,19 @@
 #include "platform/offline/OfflineSystemFiles.h"
 #include "system/LanguageTable.h"
 #include "system/NewKbd.h"
+#include "tests/TestFiles.h"
 
 namespace tastora {
 namespace {
+
+using testing::TempDir;
+using testing::ReadHost;
 namespace fs = std::filesystem;
 using testing::RecordingDialogs;
 
 const std::string kLayouts = std::string(kLayoutsKey) + "\\";
 
-struct TempDir {
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tastora-new-XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  fs::path path;
-};
 
-std::string ReadHost(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // A Windows root with registrations, a preload list and library files.
 struct TestSystem {
@@ -134,7 +123,7 @@ struct TestSystem {
   }
 
   const bool nt;
-  TempDir dir;
+  TempDir dir{"tastora-new"};
   IconvCodePages codePages;
   RecordingDialogs dialogs;
   SystemPorts ports;

@@ -17,6 +17,7 @@
 #include "platform/offline/WineRegistryFile.h"
 #include "platform/offline/WineRegistryText.h"
 #include "system/RegistryEnhanced.h"
+#include "tests/TestFiles.h"
 
 namespace tastora::testing {
 // A Wine prefix made once by wineboot and shared by the tests of one machine
@@ -26,22 +27,14 @@ std::optional<std::filesystem::path> SharedWinePrefix();
 
 namespace tastora {
 namespace {
+
+using testing::TempDir;
+using testing::ReadHost;
 namespace fs = std::filesystem;
 using testing::RecordingDialogs;
 
 constexpr uint64_t kSomeTime = 133000000000000000ull;  // 2022, in file-time ticks
 
-struct TempDir {
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tastora-reg-XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  fs::path path;
-};
 
 std::string ReadText(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -301,7 +294,7 @@ struct RootFixture {
     else EXPECT_TRUE(loaded) << error;
     return registry;
   }
-  TempDir dir;
+  TempDir dir{"tastora-reg"};
   IconvCodePages codePages;
   RecordingDialogs dialogs;
 };
@@ -430,7 +423,7 @@ TEST(OfflineRoot, EachRootKeepsItsWindowsVersion) {
     EXPECT_EQ(ParseOk(ReadText(root.dir.path / "system.reg"))->Architecture(), c.win64 ? "win64" : "win32");
   }
   std::string error;
-  TempDir again;
+  TempDir again{"tastora-reg"};
   ASSERT_TRUE(OfflineRoot::Create(again.path, RootWindows::Windows10, error));
   EXPECT_FALSE(OfflineRoot::Create(again.path, RootWindows::Windows10, error));
 }

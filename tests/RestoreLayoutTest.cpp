@@ -13,9 +13,13 @@
 #include "platform/offline/IconvCodePages.h"
 #include "system/NewKbd.h"
 #include "system/RestoreLayout.h"
+#include "tests/TestFiles.h"
 
 namespace tastora {
 namespace {
+
+using testing::TempDir;
+using testing::ReadHost;
 namespace fs = std::filesystem;
 
 const std::string kLayouts = std::string(kLayoutsKey) + "\\";
@@ -45,22 +49,7 @@ class DeadRegistry final : public RegistryBackend {
   std::unique_ptr<RegistryKey> Open(RootKey, const std::string&, bool) override { return nullptr; }
 };
 
-struct TempDir {
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tastora-restore-XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  fs::path path;
-};
 
-std::string ReadHost(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 struct TestSystem {
   explicit TestSystem(RootWindows windows)
@@ -109,7 +98,7 @@ struct TestSystem {
   std::string MachineFile() const { return ReadHost(dir.path / "system.reg"); }
 
   const bool nt;
-  TempDir dir;
+  TempDir dir{"tastora-restore"};
   IconvCodePages codePages;
   AskingDialogs dialogs;
   SystemPorts ports;

@@ -14,28 +14,17 @@
 #include "platform/Session.h"
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/OfflineSystemFiles.h"
+#include "tests/TestFiles.h"
 
 namespace tastora {
 namespace {
+
+using testing::TempDir;
+using testing::ReadHost;
 namespace fs = std::filesystem;
 using testing::RecordingDialogs;
 
-struct TempDir {
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tastora-files-XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  fs::path path;
-};
 
-std::string ReadHost(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::string Text(const std::optional<std::vector<uint8_t>>& bytes) {
   return bytes ? std::string(bytes->begin(), bytes->end()) : "<none>";
@@ -69,7 +58,7 @@ struct Root {
     return names;
   }
 
-  TempDir dir;
+  TempDir dir{"tastora-files"};
   IconvCodePages codePages;
   RecordingDialogs dialogs;
   SystemPorts ports;

@@ -19,6 +19,7 @@
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/OfflineRegistry.h"
 #include "system/RegistryEnhanced.h"
+#include "tests/TestFiles.h"
 
 namespace tastora::testing {
 namespace fs = std::filesystem;
@@ -97,17 +98,9 @@ std::optional<fs::path> SharedWinePrefix() {
 
 namespace {
 
-struct TempDir {
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tastora-cli-XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  fs::path path;
-};
+using testing::TempDir;
+using testing::ReadHost;
+
 
 std::optional<fs::path> FromEnvironment(const char* name) {
   const char* value = std::getenv(name);
@@ -157,7 +150,7 @@ TEST(CatalogueCommand, ListsWhatInitRegistered) {
   };
   const Case cases[] = {{"10", nt}, {"xp", nt}, {"98", family9x}, {"95", family9x}};
   for (const Case& c : cases) {
-    TempDir dir;
+    TempDir dir{"tastora-cli"};
     const std::string root = Quote((dir.path / "root").string());
     const Result init = RunShell(Quote(cli->string()) + " init --root " + root + " --windows " + c.windows);
     ASSERT_EQ(init.status, 0) << init.err;
@@ -173,7 +166,7 @@ TEST(CatalogueCommand, ListsWhatInitRegistered) {
 TEST(CatalogueCommand, RefusesWhatItCannotList) {
   const auto cli = HostCli();
   if (!cli) GTEST_SKIP() << "the tastora program is not built";
-  TempDir dir;
+  TempDir dir{"tastora-cli"};
   const std::string program = Quote(cli->string());
   const fs::path root = dir.path / "root";
   ASSERT_EQ(RunShell(program + " init --root " + Quote(root.string())).status, 0);
@@ -205,7 +198,7 @@ TEST(CatalogueCommand, RefusesWhatItCannotList) {
 TEST(CatalogueCommand, MakesTheDefaultRootOnFirstUse) {
   const auto cli = HostCli();
   if (!cli) GTEST_SKIP() << "the tastora program is not built";
-  TempDir dir;
+  TempDir dir{"tastora-cli"};
   const std::string run = "XDG_DATA_HOME=" + Quote(dir.path.string()) + " " + Quote(cli->string()) + " list --tsv";
   const Result first = RunShell(run);
   EXPECT_EQ(first.status, 0) << first.err;
@@ -267,7 +260,7 @@ TEST(WineCatalogue, WindowsAndOfflineBuildsListTheSameAndSeeEachOthersChanges) {
   if (!shared) GTEST_SKIP() << "Wine (/usr/lib/wine/wine64) is not installed";
 
   // A private prefix: the system's files linked, the files Wine and we write copied.
-  TempDir dir;
+  TempDir dir{"tastora-cli"};
   const fs::path prefix = dir.path / "prefix";
   ASSERT_EQ(RunShell("cp -al " + Quote(shared->string()) + " " + Quote(prefix.string())).status, 0);
   for (const char* name : {"system.reg", "user.reg", "userdef.reg", ".update-timestamp"}) {

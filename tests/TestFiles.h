@@ -1,0 +1,38 @@
+#pragma once
+// Host files for the tests: a temporary folder removed with everything in it,
+// and a whole file's bytes.
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace tastora::testing {
+
+struct TempDir {
+  explicit TempDir(const char* prefix = "tastora") {
+    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    path = ::mkdtemp(pattern.data());
+  }
+  ~TempDir() {
+    // Tests make files read-only on purpose; the folder must go all the same.
+    std::error_code ec;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  std::string operator/(const std::string& name) const { return (path / name).string(); }
+
+  std::filesystem::path path;
+};
+
+inline std::string ReadHost(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace tastora::testing
