@@ -22,6 +22,7 @@
 #include "platform/offline/PeImageLoader.h"
 #include "reader/KbdFile.h"
 #include "system/EdKbd.h"
+#include "tests/TestRoots.h"
 
 namespace tastora::testing {
 namespace {
@@ -103,15 +104,7 @@ struct Root {
     return OfflineProfile(OfflineRoot(dir / "root")).ReadString("loader.ini", section, key, "");
   }
   std::string LoaderIni() const { return ReadText(dir / "root" / "drive_c" / "windows" / "loader.ini"); }
-  std::string Registered(const std::string& klid) const {
-    IconvCodePages codePages;
-    QuietDialogs dialogs;
-    std::string error;
-    auto system = OpenSystem(Path(), codePages, dialogs, error);
-    TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
-    machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
-    return machine.ReadText("Layout File");
-  }
+  std::string Registered(const std::string& klid) const { return RegisteredLayoutFile(Path(), klid); }
   fs::path dir;
 };
 

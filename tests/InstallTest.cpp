@@ -29,6 +29,7 @@
 #include "reader/LayoutLibraryReader.h"
 #include "system/RestoreLayout.h"
 #include "writer/UnassignedKeys.h"
+#include "tests/TestRoots.h"
 
 namespace tastora::testing {
 namespace {
@@ -123,15 +124,7 @@ struct Root {
     EXPECT_TRUE(OfflineProfile(OfflineRoot(dir / "root")).WriteString(file, section, key, value));
   }
   // What a fresh start reads from the registry files.
-  std::string Registered(const std::string& klid) const {
-    IconvCodePages codePages;
-    ScriptedDialogs dialogs;
-    std::string error;
-    auto system = OpenSystem(Path(), codePages, dialogs, error);
-    TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
-    machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
-    return machine.ReadText("Layout File");
-  }
+  std::string Registered(const std::string& klid) const { return RegisteredLayoutFile(Path(), klid); }
   void Register(const std::string& klid, const std::string& file) const {
     IconvCodePages codePages;
     ScriptedDialogs dialogs;

@@ -17,6 +17,7 @@
 #include "system/LanguageTable.h"
 #include "system/NewKbd.h"
 #include "tests/TestFiles.h"
+#include "tests/TestRoots.h"
 
 namespace tastora {
 namespace {
@@ -33,13 +34,8 @@ const std::string kLayouts = std::string(kLayoutsKey) + "\\";
 // A Windows root with registrations, a preload list and library files.
 struct TestSystem {
   explicit TestSystem(RootWindows windows)
-      : nt(windows != RootWindows::Windows98 && windows != RootWindows::Windows95) {
-    std::string error;
-    EXPECT_TRUE(CreateWindowsRoot(dir.path.string(), windows, error)) << error;
-    auto opened = OpenSystem(dir.path.string(), codePages, dialogs, error);
-    EXPECT_TRUE(opened) << error;
-    ports = std::move(*opened);
-  }
+      : nt(windows != RootWindows::Windows98 && windows != RootWindows::Windows95),
+        ports(testing::MakeOpenedRoot(dir.path.string(), windows, codePages, dialogs)) {}
 
   void Register(const std::string& klid, const std::string& file, const std::string& layoutId = "") {
     TRegistryEnhanced machine(*ports.registry, RootKey::hkLocalMachine);

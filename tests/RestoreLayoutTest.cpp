@@ -14,6 +14,7 @@
 #include "system/NewKbd.h"
 #include "system/RestoreLayout.h"
 #include "tests/TestFiles.h"
+#include "tests/TestRoots.h"
 
 namespace tastora {
 namespace {
@@ -53,13 +54,8 @@ class DeadRegistry final : public RegistryBackend {
 
 struct TestSystem {
   explicit TestSystem(RootWindows windows)
-      : nt(windows != RootWindows::Windows98 && windows != RootWindows::Windows95) {
-    std::string error;
-    EXPECT_TRUE(CreateWindowsRoot(dir.path.string(), windows, error)) << error;
-    auto opened = OpenSystem(dir.path.string(), codePages, dialogs, error);
-    EXPECT_TRUE(opened) << error;
-    ports = std::move(*opened);
-  }
+      : nt(windows != RootWindows::Windows98 && windows != RootWindows::Windows95),
+        ports(testing::MakeOpenedRoot(dir.path.string(), windows, codePages, dialogs)) {}
   void Register(const std::string& klid, const std::string& file) {
     TRegistryEnhanced machine(*ports.registry, RootKey::hkLocalMachine);
     machine.SetKey(kLayouts + klid);
