@@ -32,17 +32,19 @@ void CheckRange(int32_t value, int32_t low, int32_t high, const char* element, c
 // when a file is refused for holding more than a layout can.
 struct ProcessSnapshot {
   explicit ProcessSnapshot(const ProcessState& s)
-      : keyNames(s.keyNames), extendedKeyNames(s.extendedKeyNames), specialKeys(s.specialKeys),
-        fileIsNT(s.fileIsNT), fontScript(s.fontScript) {}
+      : keyNames(s.keyNames), extendedKeyNames(s.extendedKeyNames), deadKeyNames(s.deadKeyNames),
+        specialKeys(s.specialKeys), fileIsNT(s.fileIsNT), fontScript(s.fontScript) {}
   void Restore(ProcessState& s) const {
     s.keyNames = keyNames;
     s.extendedKeyNames = extendedKeyNames;
+    s.deadKeyNames = deadKeyNames;
     s.specialKeys = specialKeys;
     s.fileIsNT = fileIsNT;
     s.fontScript = fontScript;
   }
   KeyNameTable keyNames;
   KeyNameTable extendedKeyNames;
+  KeyNameTable deadKeyNames;
   SpecialKeyTable specialKeys;
   bool fileIsNT;
   int fontScript;
@@ -114,13 +116,22 @@ void TLoader::KeyFlags(const TXMLTag& tag, KeyRecord& key) const {
   key.AssignedChar = HexByte(tag.GetAttributeDef("AssignedChar", "0"));
 }
 
-void TLoader::StartName(const TXMLTag& tag, KeyNameTable& table) {
+void TLoader::StartName(const TXMLTag& tag, KeyNameTable& table, const char* key) {
   if (table.count >= kMaxKeyNames)
     Refuse("The layout data file names more than " + std::to_string(kMaxKeyNames) +
            " keys in one NAME list; a layout holds at most " + std::to_string(kMaxKeyNames) + ".");
   KeyNameEntry& entry = table.entries[static_cast<size_t>(table.count)];
-  entry.scan = static_cast<uint16_t>(HexValue(tag.GetAttribute("scan")));
+  entry.scan = static_cast<uint16_t>(HexValue(tag.GetAttribute(key)));
   entry.name.clear();
+}
+
+KeyNameTable* TLoader::NameTableOf(State s) const {
+  switch (s) {
+    case State::InKeyName: return &process_.keyNames;
+    case State::InKeyNameExt: return &process_.extendedKeyNames;
+    case State::InKeyNameDead: return &process_.deadKeyNames;
+    default: return nullptr;
+  }
 }
 
 void TLoader::TagOpen(const TXMLTag& tag) {
@@ -130,6 +141,10 @@ void TLoader::TagOpen(const TXMLTag& tag) {
       if (name == "VYR_DAT_FILE") {
         layoutName = tag.GetAttribute("LayoutName");
         version = tag.GetAttribute("version");
+        // Files are written without the dead-key names when there are none,
+        // and files from before them have none: either way a file without
+        // the list means a layout without dead-key names.
+        process_.deadKeyNames.Empty();
         state = State::ExpectCreated;
       }
       break;
@@ -162,6 +177,9 @@ void TLoader::TagOpen(const TXMLTag& tag) {
       } else if (name == "KEY_NAMES_EXT") {
         process_.extendedKeyNames.count = 0;
         state = State::InKeyNamesExt;
+      } else if (name == "KEY_NAMES_DEAD") {
+        process_.deadKeyNames.count = 0;
+        state = State::InKeyNamesDead;
       }
       break;
     case State::InSpecKeys:
@@ -182,7 +200,7 @@ void TLoader::TagOpen(const TXMLTag& tag) {
       break;
     case State::InKeys:
       if (name == "KEY") {
-        currentIndex = FindKeyByScan(HexValue(tag.GetAttribute("scan")));
+        currentIndex = FindAnyKeyByScan(HexValue(tag.GetAttribute("scan")));
         if (currentIndex != -1) {
           work->Key(currentIndex).vk = static_cast<uint16_t>(HexValue(tag.GetAttribute("vk")));
           state = State::InKey;
@@ -250,20 +268,27 @@ void TLoader::TagOpen(const TXMLTag& tag) {
       break;
     case State::InKeyNames:
       if (name == "NAME") {
-        StartName(tag, process_.keyNames);
+        StartName(tag, process_.keyNames, "scan");
         state = State::InKeyName;
       }
       break;
     case State::InKeyNamesExt:
       if (name == "NAME") {
-        StartName(tag, process_.extendedKeyNames);
+        StartName(tag, process_.extendedKeyNames, "scan");
         state = State::InKeyNameExt;
+      }
+      break;
+    case State::InKeyNamesDead:
+      if (name == "NAME") {
+        StartName(tag, process_.deadKeyNames, "char");
+        state = State::InKeyNameDead;
       }
       break;
     case State::InKeyName:
     case State::InKeyNameExt:
+    case State::InKeyNameDead:
       if (name == "C") {
-        KeyNameTable& table = state == State::InKeyName ? process_.keyNames : process_.extendedKeyNames;
+        KeyNameTable& table = *NameTableOf(state);
         table.entries[static_cast<size_t>(table.count)].name += static_cast<char16_t>(HexValue(tag.GetAttribute("u")));
       }
       break;
@@ -297,11 +322,13 @@ void TLoader::TagClose(const TXMLTag& tag) {
       {State::InKeyName, "NAME", State::InKeyNames},
       {State::InKeyNamesExt, "KEY_NAMES_EXT", State::InRoot},
       {State::InKeyNameExt, "NAME", State::InKeyNamesExt},
+      {State::InKeyNamesDead, "KEY_NAMES_DEAD", State::InRoot},
+      {State::InKeyNameDead, "NAME", State::InKeyNamesDead},
   };
   for (const Transition& t : kTransitions) {
     if (t.from != state || name != t.element) continue;
-    if (state == State::InKeyName) ++process_.keyNames.count;
-    if (state == State::InKeyNameExt) ++process_.extendedKeyNames.count;
+    // A NAME closed: its entry is complete.
+    if (KeyNameTable* table = NameTableOf(state)) ++table->count;
     state = t.to;
     return;
   }

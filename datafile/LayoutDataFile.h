@@ -45,7 +45,7 @@ class TLoader {
   enum class State : uint8_t {
     BeforeRoot, ExpectCreated, InRoot, InCreated, InSettings, InSpecKeys, InSpecKey, InKeys, InKey,
     InDiacritics, InLigatures, InLigature, InUnresolved, InKeyNames, InKeyName, InKeyNamesExt,
-    InKeyNameExt, Done,
+    InKeyNameExt, InKeyNamesDead, InKeyNameDead, Done,
   };
 
   TLoader(ProcessState& processState, const DataFilePorts& ports);
@@ -62,7 +62,10 @@ class TLoader {
   void Created(const TXMLTag& tag);
   void Settings(const TXMLTag& tag);
   void KeyFlags(const TXMLTag& tag, KeyRecord& key) const;
-  void StartName(const TXMLTag& tag, KeyNameTable& table);
+  // `key` is the attribute that holds the entry's scan code or accent.
+  void StartName(const TXMLTag& tag, KeyNameTable& table, const char* key);
+  // The name table whose NAME elements are being read, if any.
+  KeyNameTable* NameTableOf(State s) const;
 
   State state = State::BeforeRoot;
   std::unique_ptr<KeyboardLayout> work;

@@ -67,13 +67,14 @@ void WriteKey(LineWriter& w, int number, const KeyRecord& key) {
   w.AddLine(tag.CloseTagText());
 }
 
-void WriteNames(LineWriter& w, const char* element, const KeyNameTable& table) {
+// `key` names the attribute that holds each entry's scan code (or accent).
+void WriteNames(LineWriter& w, const char* element, const KeyNameTable& table, const char* key = "SCAN") {
   w.AddLine(std::string("<") + element + " >");
   w.Indent();
   for (int i = 0; i < table.count && i < kMaxKeyNames; ++i) {
     const KeyNameEntry& entry = table.entries[static_cast<size_t>(i)];
     TXMLTag name("NAME");
-    name.AddAttribute("SCAN", Hex(entry.scan, 4));
+    name.AddAttribute(key, Hex(entry.scan, 4));
     std::string line = name.OpenTagText() + " ";
     for (char16_t ch : entry.name) {
       TXMLTag c("C");
@@ -118,6 +119,10 @@ std::vector<std::string> ExportLayoutMarkup(const KeyboardLayout& layout, const 
   w.AddLine("<KEYS >");
   w.Indent();
   for (int n = 1; n <= kKeyCount; ++n) WriteKey(w, n, layout.Key(n));
+  // Keys beyond the key table only when they type something, so that files
+  // of layouts without them stay as they were.
+  for (int n = kFirstExtraKey; n <= kLastKey; ++n)
+    if (HasCharacters(layout.Key(n))) WriteKey(w, n, layout.Key(n));
   w.Outdent();
   w.AddLine("</KEYS>");
   w.AddLine("");
@@ -178,6 +183,12 @@ std::vector<std::string> ExportLayoutMarkup(const KeyboardLayout& layout, const 
   w.AddLine("");
   WriteNames(w, "KEY_NAMES_EXT", state.extendedKeyNames);
   w.AddLine("");
+  // Only when there are any, so that files of layouts without them stay as
+  // they were; readers that do not know the element skip it.
+  if (state.deadKeyNames.count > 0) {
+    WriteNames(w, "KEY_NAMES_DEAD", state.deadKeyNames, "CHAR");
+    w.AddLine("");
+  }
   w.Outdent();
   w.AddLine(root.CloseTagText());
   return w.Lines();

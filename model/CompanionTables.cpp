@@ -34,4 +34,10 @@ void SpecialKeyTable::ResetToDefaults() {
 uint16_t SpecialKeyVk(int key) { return kSpecialKeys[static_cast<size_t>(key - 1)].vk; }
 int SpecialKeyFunctionId(int key) { return kSpecialKeys[static_cast<size_t>(key - 1)].functionId; }
 
+bool IsSpecialKeyVk(uint16_t vk) {
+  for (int j = 1; j <= kSpecialKeyCount; ++j)
+    if (SpecialKeyVk(j) == vk) return true;
+  return false;
+}
+
 }  // namespace tastora

@@ -37,5 +37,7 @@ struct SpecialKeyTable {
 // VK and key-function id of special key j (1..5).
 uint16_t SpecialKeyVk(int key);
 int SpecialKeyFunctionId(int key);
+// Whether `vk` (all 16 bits) is the VK of one of the special keys.
+bool IsSpecialKeyVk(uint16_t vk);
 
 }  // namespace tastora

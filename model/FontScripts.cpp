@@ -9,12 +9,12 @@
 namespace tastora {
 namespace {
 
-// Every character that takes part in a conversion: all slots of keys 1..125,
+// Every character that takes part in a conversion: all slots of keys 1..132,
 // the three fields of each used dead-key entry and the used characters of the
 // ligature cells in columns 0..7.
 template <typename Fn>
 void ForEachConvertedChar(KeyboardLayout& layout, Fn&& fn) {
-  for (int n = 1; n <= kKeyCount; ++n)
+  for (int n = 1; n <= kLastKey; ++n)
     for (uint16_t& ch : layout.Key(n).chars) fn(ch);
   for (int i = 0; i < layout.deadCount && i < kMaxDeadKeys; ++i) {
     DeadKeyEntry& d = layout.deadKeys[static_cast<size_t>(i)];
@@ -34,7 +34,7 @@ void ForEachConvertedChar(KeyboardLayout& layout, Fn&& fn) {
 int ChooseScript(const KeyboardLayout& layout) {
   std::array<int, 256> counts{};
   auto count = [&counts](uint16_t ch) { ++counts[static_cast<size_t>(ScriptOfChar(ch))]; };
-  for (int n = 1; n <= kKeyCount; ++n)
+  for (int n = 1; n <= kLastKey; ++n)
     for (int slot = 0; slot < 8; ++slot) count(layout.Key(n).chars[static_cast<size_t>(slot)]);
   for (int i = 0; i < layout.deadCount && i < kMaxDeadKeys; ++i) {
     count(layout.deadKeys[static_cast<size_t>(i)].base);

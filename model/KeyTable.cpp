@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "model/KeyboardLayout.h"
+
 namespace tastora {
 namespace {
 
@@ -133,11 +135,27 @@ constexpr std::array<KeyTableRow, 125> kKeys{{
     {125, 0x163, 0xE4, 0xE4, 0, 0, 0x01E4, "Wake"},
 }};
 
+// Keys 126 to 132. A VK of 0xFF means the key has none until a layout gives it one.
+constexpr std::array<KeyTableRow, 7> kExtraKeys{{
+    {126, 0x073, 0xC1, 0xC1, 0, 0, 0x00C1, "ABNT C1 (/?), Japanese Ro"},
+    {127, 0x07E, 0xC2, 0xC2, 0, 0, 0x00C2, "ABNT C2 (Num .)"},
+    {128, 0x070, 0xFF, 0xFF, 0, 0, 0x00FF, "Japanese Katakana/Hiragana"},
+    {129, 0x079, 0xFF, 0xFF, 0, 0, 0x00FF, "Japanese Convert"},
+    {130, 0x07B, 0xFF, 0xFF, 0, 0, 0x00FF, "Japanese Nonconvert"},
+    {131, 0x07D, 0xFF, 0xFF, 0, 0, 0x00FF, "Japanese Yen"},
+    {132, 0x146, 0x03, 0x03, 0, 0, 0x0103, "Break"},
+}};
+static_assert(kExtraKeys.front().number == kFirstExtraKey && kExtraKeys.back().number == kLastKey);
+
 }  // namespace
 
 std::span<const KeyTableRow> KeyTable() { return kKeys; }
+std::span<const KeyTableRow> ExtraKeyTable() { return kExtraKeys; }
 
-const KeyTableRow& KeyRow(int number) { return kKeys[static_cast<size_t>(number - 1)]; }
+const KeyTableRow& KeyRow(int number) {
+  if (number >= kFirstExtraKey) return kExtraKeys[static_cast<size_t>(number - kFirstExtraKey)];
+  return kKeys[static_cast<size_t>(number - 1)];
+}
 
 uint16_t DefaultVk(int number, bool ntPlatform) {
   const KeyTableRow& row = KeyRow(number);

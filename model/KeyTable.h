@@ -27,7 +27,9 @@ struct KeyTableRow {
 };
 
 std::span<const KeyTableRow> KeyTable();
-// Row of key number 1..125; the key number must be valid.
+// Keys 126..132, beyond the key table.
+std::span<const KeyTableRow> ExtraKeyTable();
+// Row of key number 1..132; the key number must be valid.
 const KeyTableRow& KeyRow(int number);
 // Default VK of a key on the given platform.
 uint16_t DefaultVk(int number, bool ntPlatform);

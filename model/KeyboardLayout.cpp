@@ -11,7 +11,7 @@ namespace tastora {
 void Clear(KeyboardLayout& layout, ProcessState& state) {
   std::memset(static_cast<void*>(&layout), 0, sizeof layout);
   const bool nt = state.IsNtPlatform();
-  for (int n = 1; n <= kKeyCount; ++n) {
+  for (int n = 1; n <= kLastKey; ++n) {
     KeyRecord& key = layout.Key(n);
     key.index = n;
     key.vk = DefaultVk(n, nt);
@@ -47,6 +47,20 @@ int FindKeyByScan(int scan) {
   for (const KeyTableRow& row : KeyTable())
     if (row.scan == scan) return row.number;
   return -1;
+}
+
+int FindAnyKeyByScan(int scan) {
+  const int key = FindKeyByScan(scan);
+  if (key > 0) return key;
+  for (int n = kFirstExtraKey; n <= kLastKey; ++n)
+    if (KeyRow(n).scan == scan) return n;
+  return -1;
+}
+
+bool HasCharacters(const KeyRecord& key) {
+  for (int s = 0; s < kSlotCount; ++s)
+    if (key.chars[size_t(s)] != 0 || key.dead[size_t(s)] != 0) return true;
+  return false;
 }
 
 int FindKeyByScanOrZero(int scan) {

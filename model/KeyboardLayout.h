@@ -13,6 +13,11 @@ struct ProcessState;
 
 inline constexpr int kMaxKeys = 255;          // key slots; key numbers 1..125 are used
 inline constexpr int kKeyCount = 125;         // keys of the key table
+// Keys some keyboards have beyond the key table (the Brazilian ABNT keys, the
+// Japanese keys, Break). They carry characters only; their scan codes keep
+// living in the unresolved list.
+inline constexpr int kFirstExtraKey = 126;
+inline constexpr int kLastKey = 132;
 inline constexpr int kSlotCount = 16;         // 8 primary columns + 8 Caps Lock columns
 inline constexpr int kMaxDeadKeys = 1200;
 inline constexpr int kMaxUnresolved = 500;
@@ -95,5 +100,9 @@ int FindKeyByVk(const KeyboardLayout& layout, uint16_t vk);
 // `scan`, or -1. The library reader uses FindKeyByScanOrZero.
 int FindKeyByScan(int scan);
 int FindKeyByScanOrZero(int scan);
+// As FindKeyByScan, the extra keys included.
+int FindAnyKeyByScan(int scan);
+// Whether key n has a character or a dead key in any slot.
+bool HasCharacters(const KeyRecord& key);
 
 }  // namespace tastora

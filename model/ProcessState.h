@@ -35,6 +35,9 @@ struct PatchSettings {
 struct ProcessState {
   KeyNameTable keyNames;
   KeyNameTable extendedKeyNames;
+  // Names of the dead keys: `scan` holds the accent character. Empty unless
+  // the last layout read carried them.
+  KeyNameTable deadKeyNames;
   SpecialKeyTable specialKeys;
 
   WindowsVersion windowsVersion;

@@ -1,5 +1,7 @@
-// The character tables: which modification column is which shift state, and
-// the rows of characters, dead keys and Caps Lock alternatives per key.
+// The character tables, read as Windows types with them: for each VK the
+// first row that names it, across the tables in their order; each modifier
+// mask reads the column the modifier table sends it to, and a Caps Lock row
+// or a dead key's accent row is simply the row after the one that asks for it.
 
 #include <algorithm>
 
@@ -11,117 +13,126 @@
 namespace tastora {
 namespace {
 
-// Modifier bit mask (Shift 1, Ctrl 2, Alt 4) to model shift state.
-constexpr std::array<uint8_t, 8> kStateOfModifierBits{0, 1, 4, kNoState, kNoState, kNoState, 2, 3};
-constexpr std::array<int, 5> kColumnOfState{kColumnNormal, kColumnShift, kColumnAltGr, kColumnShiftAltGr,
-                                            kColumnCtrl};
-constexpr int kMaxCharacterTables = 8;
-constexpr int kMaxRows = 501;
+constexpr int kModifierMasks = 8;
+// Bounds for tables without their terminators; no layout comes near them.
+constexpr int kMaxCharacterTables = 64;
+constexpr int kMaxRows = 4096;
 
-enum class DeadRow { None, Announced, Current };
-
-struct RowState {
-  DeadRow dead = DeadRow::None;
-  int deadKey = 0;
-  bool capsPending = false;
+struct CharacterTable {
+  Location rows;
+  uint8_t modifications;
+  uint8_t rowSize;
 };
 
-bool ReadRow(LayoutWalk& walk, Location row, uint8_t vk, uint8_t modifications, RowState& rs) {
-  const auto attributes = walk.memory.U8(row + kbd::kRowAttributes);
-  if (!attributes) return false;
-  int k = 0;
-  if (rs.dead == DeadRow::Announced && vk == kbd::kVkDeadRow) {
-    rs.dead = DeadRow::Current;  // the accents of the key that announced them
-    k = rs.deadKey;
-  } else {
-    rs.dead = DeadRow::None;
-    k = KeyForVk(walk.layout, walk.keypadEnterVk, vk);
-  }
-  if (k == 0) return true;
-  KeyRecord& key = walk.layout.Key(k);
-  if (rs.dead == DeadRow::None) {
-    key.CapsAware = (*attributes & kbd::kAttrCapsLock) ? 1 : 0;
-    key.CapsAware2 = (*attributes & kbd::kAttrCapsLockAltGr) ? 1 : 0;
-  }
-  int offset = 0;
-  if (rs.capsPending) {
-    rs.capsPending = false;
-    offset = kCapsLockSlotOffset;
-  } else {
-    rs.capsPending = (*attributes & kbd::kAttrSgCaps) != 0;
-    key.ShiftLock = rs.capsPending ? 1 : 0;
-  }
-  for (int l = 0; l < std::min<int>(modifications, 8); ++l) {
-    const uint8_t s = walk.columnState[size_t(l)];
-    if (s == kNoState) continue;
-    const auto ch = walk.memory.U16(row + kbd::kRowChars + uint64_t(l) * 2);
+// Characters of one row into slots offset..offset+7. A dead key's accent
+// stands in the same column of the row after it.
+bool ReadRowSlots(LayoutWalk& walk, const CharacterTable& table, Location row, int offset, KeyRecord& key) {
+  for (int m = 0; m < kModifierMasks; ++m) {
+    const uint8_t column = walk.columnOfMask[size_t(m)];
+    if (column == kNoState || column >= table.modifications) continue;
+    const auto ch = walk.memory.U16(row + kbd::kRowChars + uint64_t(column) * 2);
     if (!ch) return false;
-    const int col = ColumnOfState(s);
-    uint16_t value = *ch;
-    if (*ch == kbd::kCharNone) {
-      value = 0;
-    } else if (*ch == kbd::kCharDead) {
-      value = 0;
-      rs.dead = DeadRow::Announced;
-      rs.deadKey = k;
-      key.dead[size_t(col)] = 1;
+    const size_t slot = size_t(m + offset);
+    if (*ch == kbd::kCharDead) {
+      const auto accent = walk.memory.U16(row + table.rowSize + kbd::kRowChars + uint64_t(column) * 2);
+      if (!accent) return false;
+      if (*accent == kbd::kCharNone || *accent == kbd::kCharDead || *accent == 0) continue;
+      key.dead[slot] = 1;
+      key.chars[slot] = *accent;
+    } else if (*ch != kbd::kCharNone) {
+      key.chars[slot] = *ch;  // a literal 0 is no character either
     }
-    // The accent of a dead key goes to its primary slot.
-    if (value != 0)
-      key.chars[size_t(key.dead[size_t(col)] ? col : col + offset)] = value;
-    else if (rs.dead != DeadRow::Current)
-      key.chars[size_t(col + offset)] = 0;
   }
   return true;
 }
 
-bool ReadCharacterTable(LayoutWalk& walk, Location rows, uint8_t modifications, uint8_t rowSize) {
-  RowState rs;
-  for (int r = 0; !rows.IsNull() && r < kMaxRows; ++r) {
-    const Location row = rows + uint64_t(r) * rowSize;
+bool ReadKeyRows(LayoutWalk& walk, const CharacterTable& table, Location row, int k) {
+  const auto attributes = walk.memory.U8(row + kbd::kRowAttributes);
+  if (!attributes) return false;
+  KeyRecord& key = walk.layout.Key(k);
+  key.chars.fill(0);
+  key.dead.fill(0);
+  key.CapsAware = (*attributes & kbd::kAttrCapsLock) ? 1 : 0;
+  key.CapsAware2 = (*attributes & kbd::kAttrCapsLockAltGr) ? 1 : 0;
+  key.ShiftLock = (*attributes & kbd::kAttrSgCaps) ? 1 : 0;
+  if (!ReadRowSlots(walk, table, row, 0, key)) return false;
+  // With Caps Lock on, Windows takes the next row whatever VK it carries.
+  return !key.ShiftLock || ReadRowSlots(walk, table, row + table.rowSize, kCapsLockSlotOffset, key);
+}
+
+bool ReadCharacterTable(LayoutWalk& walk, const CharacterTable& table, std::array<bool, 256>& seen) {
+  for (int r = 0; r < kMaxRows; ++r) {
+    const Location row = table.rows + uint64_t(r) * table.rowSize;
     const auto vk = walk.memory.U8(row + kbd::kRowVk);
     if (!vk) return false;
     if (*vk == 0) break;
-    if (!ReadRow(walk, row, *vk, modifications, rs)) return false;
+    // Rows of VK 0xFF (accent rows, some Caps Lock rows) never start a
+    // lookup, and a later row of a VK already found is never reached.
+    if (*vk == kbd::kVkDeadRow || seen[*vk]) continue;
+    seen[*vk] = true;
+    const int k = KeyForVk(walk.layout, walk.keypadEnterVk, *vk);
+    if (k != 0 && !ReadKeyRows(walk, table, row, k)) return false;
   }
   return true;
 }
 
 }  // namespace
 
-int ColumnOfState(uint8_t state) { return kColumnOfState[state]; }
-
-bool ReadColumnStates(LayoutWalk& walk) {
-  walk.columnState.fill(kNoState);
+bool ReadModifiers(LayoutWalk& walk) {
+  walk.columnOfMask.fill(kNoState);
   const Location modifiers = walk.tables.pCharModifiers;
   if (modifiers.IsNull()) return true;
-  const auto maxModBits = walk.memory.U16(modifiers + kbd::kModMaxModBits);
+  const auto maxModBits = walk.memory.U16(modifiers + walk.tables.form->modMaxModBits);
   if (!maxModBits) return false;
-  // Masks of 8 and above have no shift state; their columns are never set.
-  for (unsigned m = 0; m <= *maxModBits && m < kStateOfModifierBits.size(); ++m) {
-    const auto column = walk.memory.U8(modifiers + kbd::kModNumber + m);
+  // Masks of 8 and above (Kana and the like) are not carried by the model.
+  for (unsigned m = 0; m <= *maxModBits && m < walk.columnOfMask.size(); ++m) {
+    const auto column = walk.memory.U8(modifiers + walk.tables.form->modNumber + m);
     if (!column) return false;
-    const uint8_t state = kStateOfModifierBits[m];
-    if (*column != kbd::kShiftInvalid && *column < walk.columnState.size() && state != kNoState)
-      walk.columnState[*column] = state;
+    if (*column != kbd::kShiftInvalid) walk.columnOfMask[m] = *column;
   }
   return true;
 }
 
 bool ReadCharacters(LayoutWalk& walk) {
   const Location list = walk.tables.pVkToWcharTable;
+  std::array<bool, 256> seen{};
   for (int t = 0; !list.IsNull() && t < kMaxCharacterTables; ++t) {
-    const Location entry = list + uint64_t(t) * kbd::kCharTableEntrySize;
-    const auto rowSize = walk.memory.U8(entry + kbd::kCharTableRowSize);
+    const kbd::TableForm& form = *walk.tables.form;
+    const Location entry = list + uint64_t(t) * form.charTableEntrySize;
+    const auto rowSize = walk.memory.U8(entry + form.charTableRowSize);
     if (!rowSize) return false;
     if (*rowSize == 0) break;
-    const auto modifications = walk.memory.U8(entry + kbd::kCharTableModifications);
+    const auto modifications = walk.memory.U8(entry + form.charTableModifications);
     const auto rows = walk.memory.U32(entry + kbd::kCharTableRows);
     if (!modifications || !rows) return false;
-    if (!ReadCharacterTable(walk, walk.resolver.Resolve(*rows, walk.anchor), *modifications, *rowSize))
-      return false;
+    const CharacterTable table{walk.resolver.Resolve(*rows, walk.anchor), *modifications, *rowSize};
+    // A row too short for its columns cannot be read as Windows reads it.
+    if (table.rows.IsNull() || *rowSize < kbd::kRowChars + 2u * *modifications) continue;
+    if (!ReadCharacterTable(walk, table, seen)) return false;
   }
   return true;
+}
+
+// The VK_CANCEL row a library gets when no key of its layout types with
+// that VK: 0x03 in Normal, Shift and AltGr. Read back, it is that again,
+// not characters of the Break key.
+bool IsCancelSeed(const KeyRecord& key, int n) {
+  constexpr int kBreakKey = kLastKey;
+  constexpr uint16_t kEtx = 0x0003;
+  if (n != kBreakKey || (key.vk & 0xFF) != kEtx || key.CapsAware || key.CapsAware2 || key.ShiftLock) return false;
+  for (int s = 0; s < kSlotCount; ++s) {
+    const bool seeded = s == kColumnNormal || s == kColumnShift || s == kColumnAltGr;
+    if (key.dead[size_t(s)] != 0 || key.chars[size_t(s)] != (seeded ? kEtx : 0)) return false;
+  }
+  return true;
+}
+
+void ForgetIdleExtraKeys(KeyboardLayout& layout) {
+  for (int n = kFirstExtraKey; n <= kLastKey; ++n) {
+    KeyRecord& key = layout.Key(n);
+    if (IsCancelSeed(key, n)) key.chars.fill(0);
+    if (!HasCharacters(key)) key.vk = DefaultVk(n, true);
+  }
 }
 
 void MarkAssignedCharacters(KeyboardLayout& layout) {

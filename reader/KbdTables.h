@@ -4,6 +4,7 @@
 // Windows, and the native form of 64-bit libraries). Only the low 32 bits of
 // a reference are read.
 
+#include <array>
 #include <cstdint>
 
 namespace tastora::kbd {
@@ -61,6 +62,10 @@ inline constexpr uint32_t kKeyNameEntrySize = 16;
 inline constexpr uint32_t kKeyNameScan = 0;
 inline constexpr uint32_t kKeyNameText = 8;
 
+// The dead-key name list: one text reference per element, ended by a null
+// one. Each text is the accent character followed by its name.
+inline constexpr uint32_t kDeadKeyNameEntrySize = 8;
+
 // VSC_VK: scan byte, then the 16-bit VK with its flags.
 inline constexpr uint32_t kScanVkEntrySize = 4;
 inline constexpr uint32_t kScanVkScan = 0;
@@ -70,5 +75,36 @@ inline constexpr uint32_t kScanVkVk = 2;
 inline constexpr uint32_t kLigatureVk = 0;
 inline constexpr uint32_t kLigatureColumn = 2;
 inline constexpr uint32_t kLigatureChars = 4;
+
+// Where the fields that hold references sit, in each of the two forms of the
+// tables: every reference 8 bytes wide (64-bit libraries, and the 32-bit
+// libraries 64-bit Windows gives 32-bit programs), or 4 bytes wide (the
+// libraries of a 32-bit Windows). The other structures are alike in both.
+struct TableForm {
+  uint32_t referenceSize;
+  // KBDTABLES
+  uint32_t charModifiers, vkToWcharTable, deadKey, keyNames, keyNamesExt, keyNamesDead, vscToVk, maxVscToVk,
+      vscToVkE0, vscToVkE1, localeFlags, lgMax, lgEntrySize, ligature;
+  // MODIFIERS
+  uint32_t modMaxModBits, modNumber;
+  // VK_TO_WCHAR_TABLE
+  uint32_t charTableEntrySize, charTableModifications, charTableRowSize;
+  // VSC_LPWSTR
+  uint32_t keyNameEntrySize, keyNameText;
+
+  // The reference fields of KBDTABLES, in field order.
+  constexpr std::array<uint32_t, 10> TablesReferences() const {
+    return {charModifiers, vkToWcharTable, deadKey, keyNames, keyNamesExt, keyNamesDead, vscToVk,
+            vscToVkE0, vscToVkE1, ligature};
+  }
+  constexpr uint32_t TablesSize() const { return ligature + referenceSize; }
+};
+
+inline constexpr TableForm kWideReferences{
+    8, kCharModifiers, kVkToWcharTable, kDeadKey, kKeyNames, kKeyNamesExt, kKeyNamesDead, kVscToVk, kMaxVscToVk,
+    kVscToVkE0, kVscToVkE1, kLocaleFlags, kLgMax, kLgEntrySize, kLigature, kModMaxModBits, kModNumber,
+    kCharTableEntrySize, kCharTableModifications, kCharTableRowSize, kKeyNameEntrySize, kKeyNameText};
+inline constexpr TableForm kNarrowReferences{
+    4, 0x00, 0x04, 0x08, 0x0C, 0x10, 0x14, 0x18, 0x1C, 0x20, 0x24, 0x28, 0x2C, 0x2D, 0x30, 4, 6, 8, 4, 5, 8, 4};
 
 }  // namespace tastora::kbd

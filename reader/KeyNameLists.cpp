@@ -1,8 +1,10 @@
-// Key names come from the library's own memory. Names that cannot be read
-// there, and names the key-name table would not show well, fall back to the
-// default name of the scan code.
+// Key names come from the layout library, read wherever its other tables are
+// read: the loaded library, or the file. A name that cannot be read, or that
+// holds control characters, falls back to the default name of its scan code.
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "model/CompanionTables.h"
 #include "model/DefaultKeyNames.h"
@@ -13,20 +15,29 @@
 namespace tastora {
 namespace {
 
-// Below this a name reference cannot be an address in a loaded library.
-constexpr uint32_t kLowestNameAddress = 500000;
-constexpr size_t kNameReadLimit = 21;
-constexpr size_t kMaxKeyNameLength = 20;
-constexpr char16_t kLowestNameChar = 0x20;
-constexpr char16_t kHighestNameChar = 0x200;
+// Longer names are cut to this.
+constexpr size_t kMaxKeyNameLength = 63;
+// As many elements as a 64 KB image could hold; only a list without its
+// null reference comes near it.
+constexpr uint64_t kMaxDeadKeyNameElements = 65536 / kbd::kDeadKeyNameEntrySize;
 
-// The text at a library address; no value without a library or when the
-// text runs into memory that cannot be read.
-std::optional<std::u16string> ReadLibraryText(LayoutMemory& memory, uint32_t address) {
-  if (!memory.HasLibrary()) return std::nullopt;
+bool HasControlCharacter(std::u16string_view text) {
+  for (char16_t ch : text)
+    if (ch < 0x20 || (ch >= 0x7F && ch <= 0x9F)) return true;
+  return false;
+}
+
+// The text a name reference leads to, up to its terminator but no more than
+// `limit` characters; no value for a null reference or a text that cannot be
+// read. With a library loaded, only the library is read: a reference that
+// lies outside it is not an offset into the file.
+std::optional<std::u16string> ReadText(LayoutWalk& walk, uint32_t reference, size_t limit) {
+  const Location at = walk.resolver.Resolve(reference, walk.anchor);
+  if (at.IsNull()) return std::nullopt;
+  if (walk.memory.HasLibrary() && at.space != Space::Library) return std::nullopt;
   std::u16string text;
-  while (text.size() < kNameReadLimit) {
-    const auto ch = memory.U16({Space::Library, uint64_t{address} + text.size() * 2});
+  while (text.size() < limit) {
+    const auto ch = walk.memory.U16(at + text.size() * 2);
     if (!ch) return std::nullopt;
     if (*ch == 0) break;
     text.push_back(static_cast<char16_t>(*ch));
@@ -34,23 +45,15 @@ std::optional<std::u16string> ReadLibraryText(LayoutMemory& memory, uint32_t add
   return text;
 }
 
-bool Displayable(const std::u16string& name) {
-  if (name.size() > kMaxKeyNameLength) return false;
-  for (char16_t ch : name)
-    if (ch < kLowestNameChar || ch > kHighestNameChar) return false;
-  return true;
+std::u16string KeyName(LayoutWalk& walk, uint8_t scan, uint32_t reference) {
+  const auto text = ReadText(walk, reference, kMaxKeyNameLength);
+  return text && !HasControlCharacter(*text) ? *text : DefaultNameOfScan(scan);
 }
 
-std::u16string KeyName(LayoutMemory& memory, uint8_t scan, uint32_t reference) {
-  if (reference < kLowestNameAddress) return DefaultNameOfScan(scan);
-  const auto text = ReadLibraryText(memory, reference);
-  return text && Displayable(*text) ? *text : DefaultNameOfScan(scan);
-}
-
-std::u16string ExtendedKeyName(LayoutMemory& memory, uint8_t scan, uint32_t reference) {
-  if (reference < kLowestNameAddress) return {};
-  const auto text = ReadLibraryText(memory, reference);
-  return text && *text != u" " ? *text : DefaultNameOfScan(scan);
+std::u16string ExtendedKeyName(LayoutWalk& walk, uint8_t scan, uint32_t reference) {
+  const auto text = ReadText(walk, reference, kMaxKeyNameLength);
+  if (!text) return {};
+  return HasControlCharacter(*text) || *text == u" " ? DefaultNameOfScan(scan) : *text;
 }
 
 template <typename NameOf>
@@ -68,10 +71,28 @@ bool ReadNameList(LayoutWalk& walk, Location list, KeyNameTable& table, NameOf n
     if (!reference) return false;
     KeyNameEntry& entry = table.entries[size_t(table.count)];
     entry.scan = *scan;
-    entry.name = nameOf(walk.memory, *scan, *reference);
+    entry.name = nameOf(walk, *scan, *reference);
     ++table.count;
   }
   return true;
+}
+
+// Elements up to the null reference. There is no default name for an
+// accent, so an element whose text cannot be read, is empty, or names its
+// accent with control characters is left out. The list was never needed to
+// read a layout: where it cannot be read, it simply ends.
+void ReadDeadKeyNameList(LayoutWalk& walk, KeyNameTable& table) {
+  const Location list = walk.tables.pKeyNamesDead;
+  for (uint64_t i = 0; !list.IsNull() && i < kMaxDeadKeyNameElements && table.count < kMaxKeyNames; ++i) {
+    const auto reference = walk.memory.U32(list + i * kbd::kDeadKeyNameEntrySize);
+    if (!reference || *reference == 0) break;
+    const auto text = ReadText(walk, *reference, 1 + kMaxKeyNameLength);
+    if (!text || text->empty() || HasControlCharacter(std::u16string_view(*text).substr(1))) continue;
+    KeyNameEntry& entry = table.entries[size_t(table.count)];
+    entry.scan = (*text)[0];
+    entry.name = text->substr(1);
+    ++table.count;
+  }
 }
 
 }  // namespace
@@ -79,8 +100,12 @@ bool ReadNameList(LayoutWalk& walk, Location list, KeyNameTable& table, NameOf n
 bool ReadKeyNames(LayoutWalk& walk) {
   walk.state.keyNames.Empty();
   walk.state.extendedKeyNames.Empty();
-  return ReadNameList(walk, walk.tables.pKeyNames, walk.state.keyNames, KeyName) &&
-         ReadNameList(walk, walk.tables.pKeyNamesExt, walk.state.extendedKeyNames, ExtendedKeyName);
+  walk.state.deadKeyNames.Empty();
+  if (!ReadNameList(walk, walk.tables.pKeyNames, walk.state.keyNames, KeyName) ||
+      !ReadNameList(walk, walk.tables.pKeyNamesExt, walk.state.extendedKeyNames, ExtendedKeyName))
+    return false;
+  ReadDeadKeyNameList(walk, walk.state.deadKeyNames);
+  return true;
 }
 
 }  // namespace tastora

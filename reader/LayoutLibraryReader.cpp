@@ -1,5 +1,6 @@
 #include "reader/LayoutLibraryReader.h"
 
+#include <array>
 #include <vector>
 
 #include "model/KeyboardLayout.h"
@@ -8,6 +9,7 @@
 #include "platform/Platform.h"
 #include "reader/FileImageWalk.h"
 #include "reader/LayoutWalk.h"
+#include "reader/LibraryMachine.h"
 
 namespace tastora {
 namespace {
@@ -21,15 +23,25 @@ constexpr const char* kRunAsAdministrator =
     "please make sure that you run this program as administrator.\r"
     "Right click on the VYR icon and choose Run as administrator option.";
 
+constexpr const char* kUnknownTables =
+    "Bad layout.\rIts tables are in neither form of keyboard layout tables: with references of 4 bytes "
+    "(32-bit Windows) or of 8 bytes (64-bit Windows).";
+
+enum class Walked { Read, Unrecognised, Broken };
+
 // The tables at `at`, into the model and the companion tables.
-bool WalkTables(LayoutMemory& memory, Location at, uint64_t anchor, const ReferenceResolver& resolver,
-                KeyboardLayout& layout, ProcessState& state, Dialogs& dialogs) {
+Walked WalkTables(LayoutMemory& memory, Location at, uint64_t anchor, const ReferenceResolver& resolver,
+                  KeyboardLayout& layout, ProcessState& state, Dialogs& dialogs) {
+  // A block too short for either form is a library cut short, not one in a
+  // form this reader does not know.
+  std::array<uint8_t, kbd::kNarrowReferences.TablesSize()> block;
+  if (!memory.Read(at, block)) return Walked::Broken;
   const auto tables = ReadLayoutTables(memory, at, anchor, resolver);
-  if (!tables) return false;
+  if (!tables) return Walked::Unrecognised;
   LayoutWalk walk{memory, *tables, resolver, anchor, layout, state, dialogs, {}, -1, std::nullopt};
-  if (!FillLayoutModel(walk)) return false;
+  if (!FillLayoutModel(walk)) return Walked::Broken;
   FillSpecialKeys(layout, state);
-  return true;
+  return Walked::Read;
 }
 
 void ReadThroughLibrary(LibraryHandle library, const std::vector<uint8_t>& fileImage, KeyboardLayout& layout,
@@ -48,14 +60,22 @@ void ReadThroughLibrary(LibraryHandle library, const std::vector<uint8_t>& fileI
   };
   const Location at = resolver.Resolve(static_cast<uint32_t>(*tables), *descriptor);
   // Tables that run out of the library are as bad as a missing descriptor.
-  if (!WalkTables(memory, at, *descriptor, resolver, layout, state, ports.dialogs))
-    ports.dialogs.ShowMessage(kBadLayout);
+  switch (WalkTables(memory, at, *descriptor, resolver, layout, state, ports.dialogs)) {
+    case Walked::Read:
+      break;
+    case Walked::Unrecognised:
+      ports.dialogs.ShowMessage(kUnknownTables);
+      break;
+    case Walked::Broken:
+      ports.dialogs.ShowMessage(kBadLayout);
+      break;
+  }
 }
 
-bool ReadThroughFileImage(const std::vector<uint8_t>& fileImage, KeyboardLayout& layout, ProcessState& state,
-                          Dialogs& dialogs) {
+Walked ReadThroughFileImage(const std::vector<uint8_t>& fileImage, KeyboardLayout& layout, ProcessState& state,
+                            Dialogs& dialogs) {
   const auto found = FindTablesInFileImage(ByteReader(fileImage));
-  if (!found) return false;
+  if (!found) return Walked::Broken;
   LayoutMemory memory(fileImage, nullptr, 0);
   const ReferenceResolver resolver{state.windowsVersion.major, found->sectionDelta, {}};
   return WalkTables(memory, {Space::FileImage, found->offset}, found->offset, resolver, layout, state, dialogs);
@@ -66,6 +86,10 @@ bool ReadThroughFileImage(const std::vector<uint8_t>& fileImage, KeyboardLayout&
 void ReadLayoutLibrary(const std::string& path, KeyboardLayout& layout, ProcessState& state,
                        const LayoutReaderPorts& ports) {
   const std::vector<uint8_t> fileImage = ports.files.ReadFile(path, kFileImageSize, false).value_or(std::vector<uint8_t>{});
+  if (const auto machine = LibraryMachine(fileImage); machine && !IsReadableMachine(*machine)) {
+    ports.dialogs.ShowMessage(UnreadableMachineMessage(*machine));
+    return;
+  }
   if (const auto library = ports.loader.Load(path)) {
     ReadThroughLibrary(*library, fileImage, layout, state, ports);
     ports.loader.Unload(*library);
@@ -77,7 +101,16 @@ void ReadLayoutLibrary(const std::string& path, KeyboardLayout& layout, ProcessS
   }
   // Newer systems may refuse a library in the system folder to a program
   // without administrator rights; its file can still be read.
-  if (!ReadThroughFileImage(fileImage, layout, state, ports.dialogs)) ports.dialogs.ShowMessage(kRunAsAdministrator);
+  switch (ReadThroughFileImage(fileImage, layout, state, ports.dialogs)) {
+    case Walked::Read:
+      break;
+    case Walked::Unrecognised:
+      ports.dialogs.ShowMessage(kUnknownTables);
+      break;
+    case Walked::Broken:
+      ports.dialogs.ShowMessage(kRunAsAdministrator);
+      break;
+  }
 }
 
 }  // namespace tastora

@@ -14,12 +14,13 @@ bool FillLayoutModel(LayoutWalk& walk) {
   layout.ShiftLockOrig = (flags & kbd::kLocaleShiftLock) ? 1 : 0;
   layout.LRMRLM = (flags & kbd::kLocaleLrmRlm) ? 1 : 0;
   layout.lcid = 0;
-  for (int n = 1; n <= kKeyCount; ++n) layout.Key(n).vk = DefaultVk(n, true);
-  if (!MapScanCodes(walk)) return false;
+  for (int n = 1; n <= kLastKey; ++n) layout.Key(n).vk = DefaultVk(n, true);
+  if (!MapScanCodes(walk) || !MapExtraKeys(walk)) return false;
   AdjustNumpad(layout, walk.state);
   if (!ReadDeadKeys(walk) || !ReadKeyNames(walk) || !CollectUnresolvedScanCodes(walk) ||
-      !ReadColumnStates(walk) || !ReadLigatures(walk) || !ReadCharacters(walk))
+      !ReadModifiers(walk) || !ReadLigatures(walk) || !ReadCharacters(walk))
     return false;
+  ForgetIdleExtraKeys(layout);
   MarkAssignedCharacters(layout);
   return true;
 }

@@ -6,17 +6,19 @@
 #include <cstdint>
 #include <optional>
 
+#include "reader/KbdTables.h"
 #include "reader/LayoutMemory.h"
 
 namespace tastora {
 
 struct LayoutTables {
+  const kbd::TableForm* form = &kbd::kWideReferences;  // where the nested references sit
   Location pCharModifiers;
   Location pVkToWcharTable;
   Location pDeadKey;
   Location pKeyNames;
   Location pKeyNamesExt;
-  Location pKeyNamesDead;  // resolved but not read
+  Location pKeyNamesDead;
   Location pusVSCtoVK;
   uint8_t bMaxVSCtoVK = 0;
   Location pVSCtoVK_E0;
@@ -28,9 +30,9 @@ struct LayoutTables {
   Location pLigature;
 };
 
-// Copies the tables found at `at`; references are resolved against `anchor`,
-// the ligature reference against the reader's own copy. No value when any
-// field cannot be read.
+// Copies the tables found at `at`, in whichever of the two forms they read
+// as; references are resolved against `anchor`. No value when the block
+// reads as neither.
 std::optional<LayoutTables> ReadLayoutTables(LayoutMemory& memory, Location at, uint64_t anchor,
                                              const ReferenceResolver& resolver);
 

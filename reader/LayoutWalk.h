@@ -17,7 +17,7 @@ class Dialogs;
 struct KeyboardLayout;
 struct ProcessState;
 
-inline constexpr uint8_t kNoState = 15;  // a column or modifier mask without a shift state
+inline constexpr uint8_t kNoState = 15;  // a modifier mask that reaches no column
 
 struct ScanVk {
   uint8_t scan;
@@ -34,26 +34,28 @@ struct LayoutWalk {
   ProcessState& state;
   Dialogs& dialogs;
 
-  // Model shift state (0..4, or kNoState) of each modification column.
-  std::array<uint8_t, 8> columnState{};
+  // The modification column each modifier mask 0..7 (Shift 1, Ctrl 2,
+  // Alt 4) reaches, or kNoState; model slot m is what mask m types.
+  std::array<uint8_t, 8> columnOfMask{};
   int keypadEnterVk = -1;
   // The 0xE0 table up to its terminator, read when first needed.
   std::optional<std::vector<ScanVk>> e0;
 };
 
-// Model column of a shift state 0..4.
-int ColumnOfState(uint8_t state);
-
 // The key that receives a character row for VK `vk`, or 0.
 int KeyForVk(const KeyboardLayout& layout, int keypadEnterVk, uint8_t vk);
 
 bool MapScanCodes(LayoutWalk& walk);
+bool MapExtraKeys(LayoutWalk& walk);
 bool ReadDeadKeys(LayoutWalk& walk);
 bool ReadKeyNames(LayoutWalk& walk);
 bool CollectUnresolvedScanCodes(LayoutWalk& walk);
-bool ReadColumnStates(LayoutWalk& walk);
+bool ReadModifiers(LayoutWalk& walk);
 bool ReadLigatures(LayoutWalk& walk);
 bool ReadCharacters(LayoutWalk& walk);
+// Keys beyond the key table that type nothing keep no VK of their own: their
+// scan codes are carried by the unresolved list.
+void ForgetIdleExtraKeys(KeyboardLayout& layout);
 void MarkAssignedCharacters(KeyboardLayout& layout);
 void FillSpecialKeys(KeyboardLayout& layout, ProcessState& state);
 

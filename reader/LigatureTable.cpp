@@ -34,8 +34,6 @@ bool ReadLigatures(LayoutWalk& walk) {
     if (*vk == 0) break;
     const auto column = walk.memory.U16(at + kbd::kLigatureColumn);
     if (!column) return false;
-    const uint8_t s = *column < walk.columnState.size() ? walk.columnState[*column] : kNoState;
-    if (s > 4) continue;
     const int k = KeyForVk(layout, walk.keypadEnterVk, static_cast<uint8_t>(*vk & 0xFF));
     if (k == 0) continue;
     LigatureCell cell{};
@@ -47,7 +45,12 @@ bool ReadLigatures(LayoutWalk& walk) {
     // Short ligatures are padded with "no character".
     cell.length = width;
     while (cell.length > 0 && cell.chars[size_t(cell.length - 1)] == kbd::kCharNone) --cell.length;
-    layout.ligatures[size_t(k)][size_t(ColumnOfState(s))] = cell;
+    // Every modifier state that reaches the entry's column types it; the
+    // first entry for a key and column is the one Windows finds.
+    for (size_t m = 0; m < walk.columnOfMask.size(); ++m) {
+      LigatureCell& target = layout.ligatures[size_t(k)][m];
+      if (walk.columnOfMask[m] == *column && target.length == 0) target = cell;
+    }
   }
   return true;
 }

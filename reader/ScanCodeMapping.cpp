@@ -45,13 +45,15 @@ bool LoadE0Table(LayoutWalk& walk) {
 
 uint16_t ExpectedVkOfKey(int key) { return key >= kLastKeypadKey ? ExpectedVk(key - kLastKeypadKey) : DefaultVk(key, true); }
 
+// The VK is kept with its flags: Print Screen's 0xE0 entry, for one, is
+// nothing without KBDEXT when it is written back.
 void AddUnresolved(LayoutWalk& walk, uint16_t vk, uint8_t scan, uint8_t extended) {
   KeyboardLayout& layout = walk.layout;
   if (layout.unresolvedCount >= kMaxUnresolved) {
     walk.dialogs.ShowMessage("Too many scancodes!");
     return;
   }
-  layout.unresolved[size_t(layout.unresolvedCount++)] = {static_cast<uint16_t>(vk & 0xFF), scan, extended};
+  layout.unresolved[size_t(layout.unresolvedCount++)] = {vk, scan, extended};
 }
 
 }  // namespace
@@ -65,6 +67,9 @@ int KeyForVk(const KeyboardLayout& layout, int keypadEnterVk, uint8_t vk) {
   // Rows for keypad Enter's VK belong to the main Enter unless the library
   // gave keypad Enter exactly that VK.
   if (found == kKeypadEnterKey && keypadEnterVk != vk) return kMainEnterKey;
+  // A VK no key of the key table has may be one of a key beyond it.
+  for (int n = kFirstExtraKey; n <= kLastKey && found == 0; ++n)
+    if ((layout.Key(n).vk & 0xFF) == vk && vk != 0xFF) found = n;
   return found;
 }
 
@@ -90,6 +95,25 @@ bool MapScanCodes(LayoutWalk& walk) {
         if (entry.vk != ExpectedVkOfKey(n)) key.Mapped = FunctionIdOfVk(entry.vk);
       }
     }
+  }
+  return true;
+}
+
+// Keys beyond the key table take the VK their scan code has, flags and all;
+// their scan codes stay unresolved entries as well.
+bool MapExtraKeys(LayoutWalk& walk) {
+  for (int n = kFirstExtraKey; n <= kLastKey; ++n) {
+    KeyRecord& key = walk.layout.Key(n);
+    const uint16_t scan = KeyRow(n).scan;
+    if (scan < kE0Prefix) {
+      const auto vk = PlainVk(walk, scan);
+      if (!vk) return false;
+      key.vk = *vk;
+      continue;
+    }
+    if (!LoadE0Table(walk)) return false;
+    for (const ScanVk& entry : *walk.e0)
+      if (entry.scan == (scan & 0xFF)) key.vk = entry.vk;
   }
   return true;
 }

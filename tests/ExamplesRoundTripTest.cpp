@@ -55,9 +55,15 @@ TEST(Examples, ImportExportImportKeepsTheLayoutAndExportIsAFixedPoint) {
     const ProcessState afterFirst = state;
     const std::string exported = JoinMarkupLines(ExportLayoutMarkup(*first, state, LayoutNameOfPath(path)));
 
-    // Disturb the companion tables: the second import must bring them back.
+    // No dead-key names in the examples: the export has no element for them.
+    EXPECT_EQ(exported.find("KEY_NAMES_DEAD"), std::string::npos);
+
+    // Disturb the companion tables: the second import must bring them back,
+    // and a file without dead-key names leaves none.
     state.keyNames.Empty();
     state.extendedKeyNames.Empty();
+    state.deadKeyNames.count = 1;
+    state.deadKeyNames.entries[0] = {0xB4, u"ACUTE"};
     memory.Put("again.vyr2000", exported);
     auto second = std::make_unique<KeyboardLayout>();
     Clear(*second, state);
@@ -65,6 +71,7 @@ TEST(Examples, ImportExportImportKeepsTheLayoutAndExportIsAFixedPoint) {
     EXPECT_EQ(std::memcmp(first.get(), second.get(), sizeof *first), 0);
     EXPECT_TRUE(SameNames(state.keyNames, afterFirst.keyNames));
     EXPECT_TRUE(SameNames(state.extendedKeyNames, afterFirst.extendedKeyNames));
+    EXPECT_EQ(state.deadKeyNames.count, 0);
     EXPECT_EQ(state.specialKeys.cells, afterFirst.specialKeys.cells);
 
     const std::string again = JoinMarkupLines(ExportLayoutMarkup(*second, state, LayoutNameOfPath(path)));

@@ -21,7 +21,8 @@ namespace tastora {
 namespace {
 
 TEST(ExportLayout, LibrariesExportToDataFilesThatImportToTheSameLayout) {
-  for (const char* name : {"features-i686.dll", "features-x86_64.dll", "us-i686.dll", "scancodes-x86_64.dll"}) {
+  for (const char* name :
+       {"features-i686.dll", "features-x86_64.dll", "us-i686.dll", "scancodes-x86_64.dll", "names-i686.dll"}) {
     SCOPED_TRACE(name);
     const std::string path = std::string(TASTORA_TEST_LAYOUTS_DIR) + "/" + name;
     if (!std::ifstream(path)) GTEST_SKIP() << "no MinGW-built libraries";
@@ -57,6 +58,18 @@ TEST(ExportLayout, LibrariesExportToDataFilesThatImportToTheSameLayout) {
     EXPECT_EQ(state.keyNames.count, tablesRead.keyNames.count);
     for (int i = 0; i < state.keyNames.count; ++i)
       EXPECT_TRUE(state.keyNames.entries[size_t(i)].name == tablesRead.keyNames.entries[size_t(i)].name);
+    // The dead-key names travel in an element of their own, written only when there are any.
+    const bool hasDeadNames = tablesRead.deadKeyNames.count > 0;
+    EXPECT_EQ(hasDeadNames, std::string(name).rfind("names", 0) == 0);
+    EXPECT_EQ(markup->find("<KEY_NAMES_DEAD >") != std::string::npos, hasDeadNames);
+    if (hasDeadNames) {
+      EXPECT_NE(markup->find(R"(<NAME CHAR="00B4"> <C U="0041"/>)"), std::string::npos);
+    }
+    EXPECT_EQ(state.deadKeyNames.count, tablesRead.deadKeyNames.count);
+    for (int i = 0; i < state.deadKeyNames.count; ++i) {
+      EXPECT_EQ(state.deadKeyNames.entries[size_t(i)].scan, tablesRead.deadKeyNames.entries[size_t(i)].scan);
+      EXPECT_TRUE(state.deadKeyNames.entries[size_t(i)].name == tablesRead.deadKeyNames.entries[size_t(i)].name);
+    }
     EXPECT_EQ(state.specialKeys.cells, tablesRead.specialKeys.cells);
   }
 }

@@ -26,7 +26,7 @@ TEST(KeyboardLayout, ClearGivesEmptyKeysWithDefaultVksOnEachPlatform) {
     auto layout = std::make_unique<KeyboardLayout>();
     std::memset(static_cast<void*>(layout.get()), 0xAB, sizeof *layout);
     Clear(*layout, state);
-    for (int n = 1; n <= kKeyCount; ++n) {
+    for (int n = 1; n <= kLastKey; ++n) {
       const KeyRecord& key = layout->Key(n);
       ASSERT_EQ(key.index, n);
       ASSERT_EQ(key.vk, DefaultVk(n, nt));
@@ -34,7 +34,7 @@ TEST(KeyboardLayout, ClearGivesEmptyKeysWithDefaultVksOnEachPlatform) {
       ASSERT_EQ(key.Mapped, 0);
       ASSERT_EQ(key.CapsAware | key.CapsAware2 | key.ShiftLock | key.AssignedChar | key.Kana, 0);
     }
-    EXPECT_EQ(layout->keys[125].index, 0);  // slots past key 125 stay zero
+    EXPECT_EQ(layout->keys[kLastKey].index, 0);  // slots past the last key stay zero
     EXPECT_EQ(layout->keys[254].vk, 0);
     EXPECT_EQ(layout->deadCount, 0);
     EXPECT_EQ(layout->unresolvedCount, 0);
@@ -114,6 +114,12 @@ TEST(KeyboardLayout, FindByVkAndScan) {
     EXPECT_EQ(FindKeyByScan(c.scan), c.key) << c.scan;
     EXPECT_EQ(FindKeyByScanOrZero(c.scan), c.key < 0 ? 0 : c.key) << c.scan;
   }
+  // The keys beyond the key table are found only when asked for.
+  const struct {
+    int scan, key;
+  } any[] = {{0x1E, 27}, {0x73, 126}, {0x7E, 127}, {0x7D, 131}, {0x146, 132}, {0x137, -1}};
+  for (const auto& c : any) EXPECT_EQ(FindAnyKeyByScan(c.scan), c.key) << c.scan;
+  EXPECT_EQ(FindKeyByScan(0x73), -1);
 }
 
 TEST(KeyboardLayout, AdjustNumpadOnlyOnNt) {

@@ -153,6 +153,18 @@ TEST(LayoutDataFile, LoadsEachElementIntoTheLayout) {
          EXPECT_EQ(s.keyNames.entries[1].name, u"");
          EXPECT_EQ(s.extendedKeyNames.count, 23);  // not in the file: kept
        }},
+      {"dead-key names; an element the loader does not know is skipped with its children",
+       Doc(R"(<KEY_NAMES_DEAD ><NAME char="B4"> <C u="41"/><C u="43"/> </NAME><NAME char="60"></NAME></KEY_NAMES_DEAD>
+<KEY_NAMES_LATER ><NAME scan="1"><C u="5A"/></NAME></KEY_NAMES_LATER>)"),
+       [](const KeyboardLayout&, const ProcessState& s, const RecordingDialogs&) {
+         ASSERT_EQ(s.deadKeyNames.count, 2);
+         EXPECT_EQ(s.deadKeyNames.entries[0].scan, 0xB4);
+         EXPECT_EQ(s.deadKeyNames.entries[0].name, u"AC");
+         EXPECT_EQ(s.deadKeyNames.entries[1].scan, u'`');
+         EXPECT_EQ(s.deadKeyNames.entries[1].name, u"");
+         EXPECT_EQ(s.keyNames.count, 52);
+         EXPECT_EQ(s.keyNames.entries[0].name, u"Esc");
+       }},
       {"an element between the root and CREATED is lost",
        Doc(R"(<SETTINGS font_script="0" altgr_used="1" lcid="409"/>)", kRoot,
            std::string(R"(<SETTINGS font_script="0" altgr_used="1" lcid="407"/>)") + kCreatedNt),
@@ -275,6 +287,8 @@ TEST(LayoutDataFile, CountsBeyondTheLayoutAreRefusedAndNothingChanges) {
       {R"(<LIGATURES ><LIGATURE vk="1" state="0">)" + repeat(R"(<S u="41"/>)", 33) + "</LIGATURE></LIGATURES>",
        "more than 32 characters"},
       {"<KEY_NAMES >" + repeat(R"(<NAME scan="1"><C u="41"/></NAME>)", 257) + "</KEY_NAMES>", "more than 256"},
+      {"<KEY_NAMES_DEAD >" + repeat(R"(<NAME char="B4"><C u="41"/></NAME>)", 257) + "</KEY_NAMES_DEAD>",
+       "more than 256 keys"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -282,6 +296,8 @@ TEST(LayoutDataFile, CountsBeyondTheLayoutAreRefusedAndNothingChanges) {
     const auto before = std::make_unique<KeyboardLayout>(*f.layout);
     f.state.specialKeys.At(1, 1) = 0x1234;
     const KeyNameTable namesBefore = f.state.keyNames;
+    f.state.deadKeyNames.count = 1;
+    f.state.deadKeyNames.entries[0] = {0xA8, u"DIAERESIS"};
     // Exactly at the limit loads.
     EXPECT_THROW(f.Import(Doc(R"(<SPECKEYS ><SPECKEY index="1"><VALUE 2="7"/></SPECKEY></SPECKEYS>)" + c.body)),
                  CapacityError);
@@ -290,6 +306,8 @@ TEST(LayoutDataFile, CountsBeyondTheLayoutAreRefusedAndNothingChanges) {
     EXPECT_EQ(f.state.specialKeys.At(1, 2), 0x09);
     EXPECT_EQ(f.state.keyNames.count, namesBefore.count);
     EXPECT_EQ(f.state.keyNames.entries[0].name, namesBefore.entries[0].name);
+    ASSERT_EQ(f.state.deadKeyNames.count, 1);
+    EXPECT_EQ(f.state.deadKeyNames.entries[0].name, u"DIAERESIS");
   }
   Fixture f;
   EXPECT_TRUE(f.Import(Doc("<DIACRITICS >" + repeat(R"(<DIACRITIC kvacica="5E" nosac="61" rezultat="E2"/>)", 1200) +
@@ -302,11 +320,13 @@ TEST(LayoutDataFile, CountsBeyondTheLayoutAreRefusedAndNothingChanges) {
 TEST(LayoutDataFile, FailedLoadsStillResetSpecialKeysAndKeepNamesRead) {
   Fixture f;
   f.state.specialKeys.At(4, 5) = 0x1111;
+  f.state.deadKeyNames.count = 1;
   // No CREATED: never completes, yet the key names it reached replace the table.
   EXPECT_FALSE(f.Import(std::string(kRoot) + "<KEY_NAMES ><NAME scan=\"2\"><C u=\"5A\"/></NAME></KEY_NAMES>" +
                         "</VYR_DAT_FILE>"));
   EXPECT_EQ(f.state.specialKeys.At(4, 5), 0x0A);
   EXPECT_EQ(f.state.keyNames.count, 52);  // the table is only read after CREATED
+  EXPECT_EQ(f.state.deadKeyNames.count, 0);  // a file without the list has none
 
   // Without SETTINGS an 8-bit file is widened with the previous import's script.
   Fixture g;

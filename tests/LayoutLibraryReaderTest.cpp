@@ -90,6 +90,7 @@ const Expectation kCompiled[] = {
     {"us", "unresolved", [](const Outcome& o) { return o.layout->unresolvedCount; }, 4},
     {"us", "unresolved 3 print screen", [](const Outcome& o) { return int(o.layout->unresolved[2].scan); }, 0x37},
     {"us", "unresolved 3 extended", [](const Outcome& o) { return int(o.layout->unresolved[2].extended); }, 1},
+    {"us", "unresolved 3 keeps KBDEXT", [](const Outcome& o) { return int(o.layout->unresolved[2].vk); }, 0x012C},
     {"us", "unresolved 4 break", [](const Outcome& o) { return int(o.layout->unresolved[3].scan); }, 0x46},
     {"us", "unresolved 1 plain", [](const Outcome& o) { return int(o.layout->unresolved[0].vk); }, 0x0C},
     {"us", "no ligatures", [](const Outcome& o) { return int(o.layout->ligatureEntrySize); }, 0},
@@ -129,38 +130,70 @@ const Expectation kCompiled[] = {
     {"scancodes", "kept", [](const Outcome& o) { return o.layout->unresolvedCount; }, 500},
     {"scancodes", "first", [](const Outcome& o) { return int(o.layout->unresolved[0].scan); }, 0},
     {"scancodes", "last plain", [](const Outcome& o) { return int(o.layout->unresolved[40].scan); }, 0x7F},
-    {"scancodes", "first E0", [](const Outcome& o) { return int(o.layout->unresolved[41].vk); }, 0x80},
+    {"scancodes", "first E0", [](const Outcome& o) { return int(o.layout->unresolved[41].vk); }, 0x0180},
     {"scancodes", "last kept", [](const Outcome& o) { return int(o.layout->unresolved[499].scan); }, 0x7A},
     {"scancodes", "plain VKs", [](const Outcome& o) { return int(o.Key(2).vk); }, 0x41},
     {"scancodes", "no names", [](const Outcome& o) { return o.state.keyNames.count; }, 0},
+    {"features", "no dead key names", [](const Outcome& o) { return o.state.deadKeyNames.count; }, 0},
+    {"names", "dead key names, two left out", [](const Outcome& o) { return o.state.deadKeyNames.count; }, 4},
+    {"names", "dead keys", [](const Outcome& o) { return o.layout->deadCount; }, 2},
     {"scancodes", "Shift Lock flag", [](const Outcome& o) { return int(o.layout->ShiftLockOrig); }, 1},
 };
 
+enum class NameList { Key, Extended, Dead };
+
 struct NameExpectation {
   const char* layout;
-  bool extended;
+  NameList list;
   int index;
-  uint16_t scan;
-  std::u16string loaded, fromFile;  // through the library; through the file walk
+  uint16_t scan;  // the accent, in the dead-key names
+  std::u16string name;  // the same through the library and through the file walk
 };
 
+const std::u16string kCut = u"The quick brown fox jumps over the lazy dog and keeps on runnin";
+
 const NameExpectation kNames[] = {
-    {"us", false, 0, 0x01, u"Escape", u"Esc"},
-    {"us", false, 2, 0x39, u"Space Bar", u"Space"},
-    // Default names come from the plain table first, even for extended keys.
-    {"us", true, 1, 0x1D, u"Right Ctrl", u"Ctrl"},
-    {"features", false, 0, 0x01, u"Esc", u"Esc"},  // the entry for scan 0 is skipped
-    {"features", false, 1, 0x0E, u"ABCDEFGHIJKLMNOPQRST", u"Backspace"},
-    {"features", false, 2, 0x0F, u"Tab", u"Tab"},        // 21 characters
-    {"features", false, 3, 0x1C, u"Enter", u"Enter"},    // a tab inside
-    {"features", false, 4, 0x3A, u"Caps Lock", u"Caps Lock"},  // reference below 500000
-    {"features", false, 5, 0x39, u"Space", u"Space"},    // a character above 0x200
-    {"features", false, 6, 0x70, u"Kana", u""},           // no default name
-    {"features", true, 0, 0x1C, u"", u""},                // reference below 500000
-    {"features", true, 1, 0x1D, u"Ctrl", u"Ctrl"},  // one space
-    {"features", true, 2, 0x35, u"Keypad Slash Key Name", u"Num /"},  // cut at 21
-    {"features", true, 3, 0x53, u"Del", u"Num De"},
+    {"us", NameList::Key, 0, 0x01, u"Escape"},
+    {"us", NameList::Key, 2, 0x39, u"Space Bar"},
+    {"us", NameList::Extended, 1, 0x1D, u"Right Ctrl"},
+    {"features", NameList::Key, 0, 0x01, u"Esc"},  // the entry for scan 0 is skipped
+    {"features", NameList::Key, 1, 0x0E, u"ABCDEFGHIJKLMNOPQRST"},
+    {"features", NameList::Key, 2, 0x0F, u"ABCDEFGHIJKLMNOPQRSTU"},
+    {"features", NameList::Key, 3, 0x1C, u"Enter"},      // a tab inside: the default
+    {"features", NameList::Key, 4, 0x3A, u"Caps Lock"},  // 1234 leads nowhere: the default
+    {"features", NameList::Key, 5, 0x39, u"Space\u0201"},
+    {"features", NameList::Key, 6, 0x70, u"Kana"},
+    {"features", NameList::Extended, 0, 0x1C, u""},      // 1234 leads nowhere: empty
+    {"features", NameList::Extended, 1, 0x1D, u"Ctrl"},  // one space: the default (plain table first)
+    {"features", NameList::Extended, 2, 0x35, u"Keypad Slash Key Name Long"},
+    {"features", NameList::Extended, 3, 0x53, u"Del"},
+    {"names", NameList::Key, 0, 0x01, u"\u0415\u0441\u043A\u0435\u0439\u043F"},
+    {"names", NameList::Key, 1, 0x0E, u"\u03A0\u03AF\u03C3\u03C9"},
+    {"names", NameList::Key, 2, 0x0F, u"\u062C\u062F\u0648\u0644"},
+    {"names", NameList::Key, 3, 0x1C, kCut},  // exactly 63
+    {"names", NameList::Key, 4, 0x1D, kCut},  // 70, cut
+    {"names", NameList::Key, 5, 0x2A, u"Shift"},
+    {"names", NameList::Key, 6, 0x36, u"Right Shift"},
+    {"names", NameList::Key, 7, 0x38, u""},
+    {"names", NameList::Key, 8, 0x39, u"Espace ins\u00E9cable\u00A0"},
+    {"names", NameList::Extended, 0, 0x1C, u"\u0395\u03B9\u03C3\u03B1\u03B3\u03C9\u03B3\u03AE"},
+    {"names", NameList::Extended, 1, 0x1D, u"Ctrl"},
+    {"names", NameList::Extended, 2, 0x35, kCut},
+    {"names", NameList::Extended, 3, 0x53, u""},
+    {"names", NameList::Dead, 0, 0xB4, u"ACUTE"},
+    {"names", NameList::Dead, 1, '`', u"GRAVE"},
+    {"names", NameList::Dead, 2, 0xA8, u"\u0422\u0440\u0435\u043C\u0430"},
+    {"names", NameList::Dead, 3, '~', kCut},
 };
+
+const KeyNameTable& NamesOf(const ProcessState& state, NameList list) {
+  switch (list) {
+    case NameList::Key: return state.keyNames;
+    case NameList::Extended: return state.extendedKeyNames;
+    case NameList::Dead: break;
+  }
+  return state.deadKeyNames;
+}
 
 TEST(LayoutLibraryReader, CompiledLibrariesOnEveryRoad) {
   struct Case {
@@ -177,6 +210,8 @@ TEST(LayoutLibraryReader, CompiledLibrariesOnEveryRoad) {
       {"features", "i686-packed", Road::Loader, 7, 4},
       {"scancodes", "i686", Road::Loader, 0, 0}, {"scancodes", "i686", Road::FileImage, 0, 0},
       {"scancodes", "x86_64", Road::Loader, 0, 0},
+      {"names", "i686", Road::Loader, 9, 4}, {"names", "i686", Road::FileImage, 9, 4},
+      {"names", "i686", Road::OlderSystem, 9, 4}, {"names", "x86_64", Road::Loader, 9, 4},
   };
   for (const Case& c : cases) {
     const std::string name = std::string(c.layout) + "-" + c.arch + ".dll";
@@ -194,10 +229,9 @@ TEST(LayoutLibraryReader, CompiledLibrariesOnEveryRoad) {
     EXPECT_EQ(o.state.extendedKeyNames.count, c.extendedKeyNames);
     for (const NameExpectation& n : kNames) {
       if (n.layout != std::string(c.layout)) continue;
-      const KeyNameEntry& entry = (n.extended ? o.state.extendedKeyNames : o.state.keyNames).entries[size_t(n.index)];
-      EXPECT_EQ(entry.scan, n.scan) << n.index;
-      EXPECT_TRUE(entry.name == (c.road == Road::FileImage ? n.fromFile : n.loaded))
-          << n.index << " " << std::string(entry.name.begin(), entry.name.end());
+      const KeyNameEntry& entry = NamesOf(o.state, n.list).entries[size_t(n.index)];
+      EXPECT_EQ(entry.scan, n.scan) << int(n.list) << " " << n.index;
+      EXPECT_TRUE(entry.name == n.name) << int(n.list) << " " << n.index << " " << entry.name.size();
     }
   }
 }
@@ -304,6 +338,10 @@ HandImage BuildHand(const HandLayout& h) {
   }
   names.U64(size_t(h.names) * 16 + 8, 0);
   ref(0x18, place(std::move(names)));
+  ByteWriter deadNames;
+  deadNames.U32(0, place(words({0xB4, 'A', 'C', 'U', 'T', 'E', 0})));
+  deadNames.U64(8, 0);
+  ref(0x28, place(std::move(deadNames)));
   ByteWriter scan(0x80);
   for (int i = 0; i < 0x40; ++i) scan.U16(size_t(i) * 2, 0xFF);
   scan.U16(0x1E * 2, 0x41);
@@ -346,10 +384,8 @@ TEST(LayoutLibraryReader, HandBuiltImagesThroughTheFileWalk) {
   struct Case {
     uint16_t lfanew;
     Road road;
-    std::u16string escape;
   };
-  for (const Case& c : {Case{0xC0, Road::FileImage, u"Esc"}, Case{0x80, Road::FileImage, u"Esc"},
-                        Case{0x80, Road::Loader, u"Escape"}}) {
+  for (const Case& c : {Case{0xC0, Road::FileImage}, Case{0x80, Road::FileImage}, Case{0x80, Road::Loader}}) {
     SCOPED_TRACE(c.lfanew);
     const Outcome o = Read(BuildHand({.lfanew = c.lfanew}).file, c.road);
     EXPECT_TRUE(o.messages.empty());
@@ -360,10 +396,13 @@ TEST(LayoutLibraryReader, HandBuiltImagesThroughTheFileWalk) {
     EXPECT_EQ(o.layout->deadCount, 1);
     EXPECT_EQ(o.layout->deadKeys[0].result, 0xE9);
     EXPECT_EQ(o.layout->unresolvedCount, 1);
-    EXPECT_EQ(o.layout->unresolved[0].vk, 0x2C);
+    EXPECT_EQ(o.layout->unresolved[0].vk, 0x012C);
     EXPECT_EQ(o.layout->ligatures[27][1].length, 2);
     EXPECT_EQ(o.layout->ligatures[27][1].chars[1], 'e');
-    EXPECT_TRUE(o.state.keyNames.entries[0].name == c.escape);
+    EXPECT_TRUE(o.state.keyNames.entries[0].name == u"Escape");
+    ASSERT_EQ(o.state.deadKeyNames.count, 1);
+    EXPECT_EQ(o.state.deadKeyNames.entries[0].scan, 0xB4);
+    EXPECT_TRUE(o.state.deadKeyNames.entries[0].name == u"ACUTE");
   }
 }
 
@@ -401,6 +440,9 @@ TEST(LayoutLibraryReader, BrokenLibrariesEndWithTheirMessage) {
          p(i, i.tablesOffset + 0x40, kHandBase + uint32_t(i.file.size()) - 8);  // file offsets are RVAs
        },
        Road::FileImage, admin, 0, 77, 0},
+      // The dead-key names were never needed to read a layout: they just end.
+      {"dead-key names outside the file", {},
+       [](HandImage& i, Patch p) { p(i, i.tablesOffset + 0x28, kHandBase + 0xFFF0); }, Road::FileImage, none, 1, 1, 2},
       {"list of ten character tables", {.charTableEntries = 10}, [](HandImage&, Patch) {}, Road::FileImage, none, 1, 1, 2},
       {"1300 dead keys", {.deadKeys = 1300}, [](HandImage&, Patch) {}, Road::FileImage, none, 1200, 1, 2},
       {"300 names", {.names = 300}, [](HandImage&, Patch) {}, Road::FileImage, none, 1, 256, 2},

@@ -278,8 +278,9 @@ std::vector<std::string> Differences(const KeyboardLayout& a, const KeyboardLayo
   return out;
 }
 
-// The reader keeps a name as written when it is short and plain enough to
-// show; it stops at the first entry after the first whose scan code is 0.
+// The reader keeps the first 63 characters of a name (the names here have
+// no control characters); it stops at the first entry after the first whose
+// scan code is 0.
 using NameList = std::vector<std::pair<uint16_t, std::u16string>>;
 
 NameList NamesAsRead(const KeyNameTable& t) {
@@ -289,7 +290,7 @@ NameList NamesAsRead(const KeyNameTable& t) {
       if (i == 0) continue;
       break;
     }
-    names.emplace_back(t.entries[size_t(i)].scan, t.entries[size_t(i)].name);
+    names.emplace_back(t.entries[size_t(i)].scan, t.entries[size_t(i)].name.substr(0, 63));
   }
   return names;
 }
@@ -414,15 +415,59 @@ TEST(LayoutTables, KeysBecomeRowsAndScanCodes) {
        [](const Tables& t) {
          EXPECT_TRUE(Contains(t.Rows(2), {" ba 02 003b f001", " ff 02 00dc 00a8", " de 00 0027 0022"}));
        }},
-      {"AltGr only: width 3, no Ctrl column",
+      {"Caps Lock set with a dead character of its own: its accents in a third row",
+       [](KeyboardLayout& l, ProcessState&) {
+         KeyRecord& k = l.Key(36);
+         k.ShiftLock = 1;
+         k.chars[8] = 0xDC;
+         k.chars[9] = 0xB4;
+         k.dead[9] = 1;
+       },
+       [](const Tables& t) {
+         EXPECT_TRUE(Contains(t.Rows(2), {" ba 02 003b 003a", " ba 00 00dc f001", " ff 00 f000 00b4"}));
+       }},
+      {"AltGr only: width 3, no Ctrl column, empty slots are WCH_NONE",
        [](KeyboardLayout& l, ProcessState&) { l.Key(27).chars = {0, 0, 0, 0, 0, 0, 0xE6}; },
        [](const Tables& t) {
-         EXPECT_TRUE(Contains(t.Rows(3), {" 41 01 0000 0000 00e6"}));
+         EXPECT_TRUE(Contains(t.Rows(3), {" 41 01 f000 f000 00e6"}));
          EXPECT_FALSE(AnyHas(t.Rows(2), " 41 "));
        }},
-      {"slots 3 to 5 only: width 1, characters lost",
-       [](KeyboardLayout& l, ProcessState&) { l.Key(27).chars = {0, 0, 0, 0x33, 0x44, 0x55}; },
-       [](const Tables& t) { EXPECT_TRUE(Contains(t.Rows(1), {" 41 01 0000"})); }},
+      {"Shift+Ctrl, Alt and Shift+Alt get columns after Ctrl",
+       [](KeyboardLayout& l, ProcessState& s) {
+         l.Key(27).chars = {0, 0, 0, 0x33, 0x44, 0x55};
+         s.patch.ShiftCtrlPatch = true;  // not with Shift+Ctrl characters of its own
+       },
+       [](const Tables& t) {
+         EXPECT_TRUE(Contains(t.Rows(8), {" 41 01 f000 f000 f000 f000 f000 0033 0044 0055"}));
+         const std::string line = t.Block("modifiers").front();
+         EXPECT_EQ(line.substr(line.find(" max")), " max 7 numbers 00 01 04 05 06 07 02 03");
+       }},
+      {"only the states in use get a column",
+       [](KeyboardLayout& l, ProcessState&) { l.Key(27).chars[4] = 0x44; },
+       [](const Tables& t) {
+         EXPECT_TRUE(Contains(t.Rows(6), {" 41 01 0061 0041 f000 f000 f000 0044"}));
+         const std::string line = t.Block("modifiers").front();
+         EXPECT_EQ(line.substr(line.find(" max")), " max 7 numbers 00 01 04 0f 05 0f 02 03");
+       }},
+      {"a key typing with VK_OEM_8 takes the place of the seed row",
+       [](KeyboardLayout& l, ProcessState&) {
+         l.Key(12).vk = 0xDF;
+         l.Key(12).chars = {'!', 0xA7};
+       },
+       [](const Tables& t) {
+         EXPECT_TRUE(Contains(t.Rows(2), {" df 00 0021 00a7"}));
+         EXPECT_FALSE(AnyHas(t.Rows(2), " df 00 f000"));
+         EXPECT_TRUE(Contains(t.Rows(3), {" 03 00 0003 0003 0003"}));  // the other seed stays
+       }},
+      {"a keypad ligature carries the VK of its row",
+       [](KeyboardLayout& l, ProcessState&) {
+         l.Key(57).chars[0] = 0xF002;
+         l.ligatures[57][0] = {2, {'7', '7'}};
+       },
+       [](const Tables& t) {
+         EXPECT_EQ(t.ScanCode(0x47), 0x0C24);
+         EXPECT_TRUE(Contains(t.Block("ligatures"), {" 0067 0000 0037 0037"}));
+       }},
       {"keypad slash is not in the scan-code table; its 0xE0 entry stays",
        [](KeyboardLayout& l, ProcessState&) { l.Key(63).vk = 0x41; },
        [](const Tables& t) {
@@ -495,7 +540,7 @@ TEST(LayoutTables, KeysBecomeRowsAndScanCodes) {
          for (int n = 1; n <= kKeyCount; ++n) l.Key(n).Kana = 0xFFFF;
        },
        [](const Tables& t) {
-         for (int w = 1; w <= 5; ++w)
+         for (int w = 1; w <= 8; ++w)
            for (const std::string& row : t.Rows(w)) EXPECT_EQ(std::stoul(row.substr(4, 2), nullptr, 16) & 0x08, 0u) << row;
        }},
       {"modifiers as published",
@@ -515,6 +560,22 @@ TEST(LayoutTables, KeysBecomeRowsAndScanCodes) {
        [](const Tables& t) {
          EXPECT_NE(t.Line("scan codes").find(" max 127"), std::string::npos);
          EXPECT_EQ(t.ScanCode(0x3A), 0x0014);
+       }},
+      {"no dead-key names: the field stays null",
+       [](KeyboardLayout&, ProcessState&) {},
+       [](const Tables& t) { EXPECT_EQ(t.Line("dead key names"), "dead key names @null"); }},
+      {"dead-key names: the accent, then the name, each text at a multiple of 8",
+       [](KeyboardLayout&, ProcessState& s) {
+         s.deadKeyNames.count = 2;
+         s.deadKeyNames.entries[0] = {0xB4, u"ACUTE"};
+         s.deadKeyNames.entries[1] = {'`', u""};
+       },
+       [](const Tables& t) {
+         const std::vector<std::string> names = t.Block("dead key names");
+         ASSERT_EQ(names.size(), 2u);
+         EXPECT_EQ(names[0].substr(names[0].find(' ', 1)), " 00b4 0041 0043 0055 0054 0045");
+         EXPECT_EQ(names[1].substr(names[1].find(' ', 1)), " 0060");
+         for (const std::string& line : names) EXPECT_EQ(std::stoul(line.substr(3), nullptr, 16) % 8, 0u) << line;
        }},
   };
   for (const Case& c : cases) {
@@ -777,7 +838,7 @@ TEST(LayoutCheck, ReportsEachBrokenRule) {
 // ---------------------------------------------------------------------------
 // Round trips through our reader.
 
-using ScanCodeSet = std::set<std::tuple<int, int, int>>;  // extended, scan, VK
+using ScanCodeSet = std::set<std::tuple<int, int, int>>;  // extended, scan, VK with its flags
 
 // Scan codes of the default tables that have no key in the key table: every
 // library carries them, and they come back as unresolved entries.
@@ -786,12 +847,12 @@ const ScanCodeSet kDefaultUnresolved{
     {0, 0x5F, 0xF3}, {0, 0x62, 0xFB}, {0, 0x63, 0x2F}, {0, 0x64, 0x7C}, {0, 0x65, 0x7D}, {0, 0x66, 0x7E},
     {0, 0x67, 0x7F}, {0, 0x68, 0x80}, {0, 0x69, 0x81}, {0, 0x6A, 0x82}, {0, 0x6B, 0x83}, {0, 0x6C, 0x84},
     {0, 0x6D, 0x85}, {0, 0x6E, 0x86}, {0, 0x6F, 0xED}, {0, 0x71, 0xE9}, {0, 0x73, 0xC1}, {0, 0x76, 0x87},
-    {0, 0x7B, 0xEB}, {0, 0x7C, 0x09}, {0, 0x7E, 0xC2}, {1, 0x37, 0x2C}, {1, 0x46, 0x03}};
+    {0, 0x7B, 0xEB}, {0, 0x7C, 0x09}, {0, 0x7E, 0xC2}, {1, 0x37, 0x012C}, {1, 0x46, 0x0103}};
 
 ScanCodeSet Unresolved(const KeyboardLayout& l) {
   ScanCodeSet set;
   for (int i = 0; i < l.unresolvedCount; ++i)
-    set.emplace(l.unresolved[size_t(i)].extended, l.unresolved[size_t(i)].scan, l.unresolved[size_t(i)].vk & 0xFF);
+    set.emplace(l.unresolved[size_t(i)].extended, l.unresolved[size_t(i)].scan, l.unresolved[size_t(i)].vk);
   return set;
 }
 
@@ -836,13 +897,13 @@ TEST(LayoutLibraryRoundTrip, ExamplesComeBackThroughTheLoaderAndTheFile) {
       ExpectSameLayout(s, loaded);
       EXPECT_EQ(Names(loaded.state.keyNames), NamesAsRead(s.state.keyNames));
       EXPECT_EQ(Names(loaded.state.extendedKeyNames), NamesAsRead(s.state.extendedKeyNames));
-      // The file walk reads 16-bit addresses of a 32-bit image; names come
-      // from the defaults there.
+      // The file walk reads 16-bit addresses of a 32-bit image.
       if (kind == ImageKind::X86) {
         const ReadBack walked = Read(image.bytes, false);
         EXPECT_EQ(walked.messages, std::vector<std::string>{});
         ExpectSameLayout(s, walked);
-        EXPECT_EQ(walked.state.keyNames.count, int(NamesAsRead(s.state.keyNames).size()));
+        EXPECT_EQ(Names(walked.state.keyNames), NamesAsRead(s.state.keyNames));
+        EXPECT_EQ(Names(walked.state.extendedKeyNames), NamesAsRead(s.state.extendedKeyNames));
       }
     }
   }
@@ -858,7 +919,8 @@ std::optional<std::vector<uint8_t>> FileBytes(const std::string& path) {
 // again, read again, the same.
 TEST(LayoutLibraryRoundTrip, CompiledLibrariesSurviveARewrite) {
   int seen = 0;
-  for (const char* name : {"us-i686.dll", "us-x86_64.dll", "features-i686.dll", "features-x86_64.dll"}) {
+  for (const char* name : {"us-i686.dll", "us-x86_64.dll", "features-i686.dll", "features-x86_64.dll", "names-i686.dll",
+                           "names-x86_64.dll"}) {
     const auto file = FileBytes(std::string(TASTORA_TEST_LAYOUTS_DIR) + "/" + name);
     if (!file) continue;
     ++seen;
@@ -875,6 +937,8 @@ TEST(LayoutLibraryRoundTrip, CompiledLibrariesSurviveARewrite) {
       const ReadBack second = Read(image.bytes, true);
       ExpectSameLayout(s, second);
       EXPECT_EQ(Names(second.state.keyNames), NamesAsRead(s.state.keyNames));
+      EXPECT_EQ(Names(second.state.extendedKeyNames), NamesAsRead(s.state.extendedKeyNames));
+      EXPECT_EQ(Names(second.state.deadKeyNames), Names(s.state.deadKeyNames));
       // A library read back and written again is written the same way.
       const LayoutImage again = kind == ImageKind::X86 ? BuildLayoutImage32(*second.layout, second.state, "again.dll")
                                                        : BuildLayoutImage64(*second.layout, second.state, "again.dll");

@@ -1,8 +1,10 @@
 # Layout libraries built from our own C sources (tests/data/layouts) by the
 # MinGW toolchain, for the reader's tests: each source as an i686 library
-# (8-byte reference fields, relocated 32-bit references) and an x86_64 one
-# whose base lies above 4 GB. File and section alignment are equal so that a
-# table's file offset is its RVA, as the reader's file walk expects.
+# (8-byte reference fields, relocated 32-bit references), an x86_64 one whose
+# base lies above 4 GB, and an i686 one with plain 4-byte references
+# (i686-ref32), the form of native 32-bit Windows. File and section alignment
+# are equal so that a table's file offset is its RVA, as the reader's file
+# walk expects.
 find_program(TASTORA_MINGW_I686_CC NAMES i686-w64-mingw32-gcc i686-w64-mingw32-gcc-posix)
 find_program(TASTORA_MINGW_X86_64_CC NAMES x86_64-w64-mingw32-gcc x86_64-w64-mingw32-gcc-posix)
 
@@ -10,10 +12,15 @@ set(TASTORA_TEST_LAYOUTS_DIR ${CMAKE_CURRENT_BINARY_DIR}/layouts)
 set(_layouts_src ${CMAKE_CURRENT_SOURCE_DIR}/data/layouts)
 file(GLOB _layout_sources CONFIGURE_DEPENDS ${_layouts_src}/*.c)
 set(_layout_outputs)
-foreach(_arch i686 x86_64)
+foreach(_arch i686 x86_64 i686-ref32)
+  set(_defines)
   if(_arch STREQUAL i686)
     set(_cc ${TASTORA_MINGW_I686_CC})
     set(_base 0x10000000)
+  elseif(_arch STREQUAL i686-ref32)
+    set(_cc ${TASTORA_MINGW_I686_CC})
+    set(_base 0x10000000)
+    set(_defines -DTASTORA_REF32)
   else()
     set(_cc ${TASTORA_MINGW_X86_64_CC})
     set(_base 0x180000000)
@@ -27,7 +34,7 @@ foreach(_arch i686 x86_64)
     set(_out ${TASTORA_TEST_LAYOUTS_DIR}/${_name}-${_arch}.dll)
     add_custom_command(OUTPUT ${_out}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${TASTORA_TEST_LAYOUTS_DIR}
-      COMMAND ${_cc} -std=c11 -Wall -Wextra -Werror -O2 -s -shared -nostdlib -fno-asynchronous-unwind-tables
+      COMMAND ${_cc} ${_defines} -std=c11 -Wall -Wextra -Werror -O2 -s -shared -nostdlib -fno-asynchronous-unwind-tables
               -Wl,--entry=0 -Wl,--file-alignment,0x1000 -Wl,--image-base,${_base} -o ${_out} ${_src}
       DEPENDS ${_src} ${_layouts_src}/kbd_layout.h
       COMMENT "Building test layout library ${_name}-${_arch}.dll"

@@ -62,6 +62,10 @@ inline constexpr uint32_t kKeyNameScan = 0;
 inline constexpr uint32_t kKeyNameText = 8;
 inline constexpr uint32_t kKeyNameSize = 16;
 
+// Dead-key names: a list of text references ended by a null one; each text
+// is the accent character, then the name.
+inline constexpr uint32_t kDeadKeyNameSize = 8;
+
 // LIGATUREn: VK (with its flag byte), modification number, nLgMax characters.
 inline constexpr uint32_t kLigatureVk = 0;
 inline constexpr uint32_t kLigatureModification = 2;

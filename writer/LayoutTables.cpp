@@ -13,13 +13,15 @@ namespace {
 using namespace kbdw;
 
 constexpr std::array<uint8_t, 8> kVkToBit{0x10, 0x01, 0x11, 0x02, 0x12, 0x04, 0x00, 0x00};
-constexpr std::array<uint8_t, 8> kModNumber{0, 1, 4, 0x0F, 0x0F, 0x0F, 2, 3};
 constexpr size_t kShiftCtrl = 3;
-constexpr uint8_t kCtrlColumn = 4;
+constexpr uint8_t kMaxModBits = 7;
 constexpr std::array<uint8_t, 8> kE1Table{0x1D, 0x00, 0x13, 0x00, 0x00, 0x00, 0x00, 0x00};
-// Widths 3, 4, 5, 2, then 1: the table of single characters, where the
-// keypad digits are, comes last.
-constexpr std::array<int, kMaxTableWidth> kDescriptorOrder{3, 4, 5, 2, 1};
+// Widths 3, 4, 5 (and the wider ones), 2, then 1: the table of single
+// characters, where the keypad digits are, comes last.
+constexpr std::array<int, kMaxTableWidth> kDescriptorOrder{3, 4, 5, 6, 7, 8, 2, 1};
+// Tables up to this width are written even when empty; wider ones only
+// when a layout has rows that need them.
+constexpr int kAlwaysWrittenWidth = 5;
 constexpr uint32_t kKeyNameAlignment64 = 16;
 
 uint32_t LocaleFlags(const KeyboardLayout& layout, const WindowsVersion& version) {
@@ -76,14 +78,18 @@ uint32_t AppendLigatures(DataSection& out, const LigatureTable& table) {
   return at;
 }
 
-uint32_t AppendModifiers(DataSection& out, bool shiftCtrlPatch) {
+// Modifier mask m reaches the column of model slot m.
+uint32_t AppendModifiers(DataSection& out, const ColumnPlan& plan, bool shiftCtrlPatch) {
   const uint32_t vkToBit = out.Append(kVkToBit);
   const uint32_t at = out.AppendZeros(kModifiersSize);
   out.PutReference(at + kModifiersVkToBit, vkToBit);
-  out.U16(at + kModifiersMaxModBits, 7);
-  for (size_t m = 0; m < kModNumber.size(); ++m) out.U8(at + kModifiersModNumber + uint32_t(m), kModNumber[m]);
-  // Shift+Ctrl then types what Ctrl types.
-  if (shiftCtrlPatch) out.U8(at + kModifiersModNumber + uint32_t(kShiftCtrl), kCtrlColumn);
+  out.U16(at + kModifiersMaxModBits, kMaxModBits);
+  for (size_t m = 0; m < plan.columnOfSlot.size(); ++m)
+    out.U8(at + kModifiersModNumber + uint32_t(m), plan.columnOfSlot[m]);
+  // Shift+Ctrl then types what Ctrl types, unless the layout has
+  // characters of its own for it.
+  if (shiftCtrlPatch && plan.columnOfSlot[kShiftCtrl] == kNoColumn)
+    out.U8(at + kModifiersModNumber + uint32_t(kShiftCtrl), plan.columnOfSlot[size_t(kColumnCtrl)]);
   return at;
 }
 
@@ -110,11 +116,33 @@ uint32_t AppendKeyNames(DataSection& out, const KeyNameTable& names, ImageKind k
   return at;
 }
 
+// The references with a null one after them, then the texts (accent
+// character, name, 0), each at a multiple of 8.
+uint32_t AppendDeadKeyNames(DataSection& out, const KeyNameTable& names) {
+  const int count = std::clamp(names.count, 0, kMaxKeyNames);
+  auto textSize = [](const std::u16string& name) {
+    return DataSection::RoundUp(2 * (uint32_t(name.size()) + 2), DataSection::kItemAlignment);
+  };
+  size_t size = size_t(count + 1) * kDeadKeyNameSize;
+  for (int i = 0; i < count; ++i) size += textSize(names.entries[size_t(i)].name);
+  const uint32_t at = out.AppendZeros(size);
+  uint32_t text = at + uint32_t(count + 1) * kDeadKeyNameSize;
+  for (int i = 0; i < count; ++i) {
+    const KeyNameEntry& entry = names.entries[size_t(i)];
+    out.PutReference(at + uint32_t(i) * kDeadKeyNameSize, text);
+    out.U16(text, entry.scan);
+    for (size_t c = 0; c < entry.name.size(); ++c) out.U16(text + uint32_t(2 * (c + 1)), entry.name[c]);
+    text += textSize(entry.name);
+  }
+  return at;
+}
+
 // Each table is its rows and one zero row; the rows' RVAs by width.
 std::array<uint32_t, kMaxTableWidth> AppendCharacterTables(DataSection& out, const CharacterTables& tables) {
   std::array<uint32_t, kMaxTableWidth> at{};
   for (int width = 1; width <= kMaxTableWidth; ++width) {
     const std::vector<CharacterRow>& rows = tables[size_t(width - 1)];
+    if (width > kAlwaysWrittenWidth && rows.empty()) continue;
     const uint32_t rowSize = RowSize(width);
     const uint32_t start = out.AppendZeros((rows.size() + 1) * rowSize);
     for (size_t r = 0; r < rows.size(); ++r) {
@@ -131,6 +159,7 @@ std::array<uint32_t, kMaxTableWidth> AppendCharacterTables(DataSection& out, con
 uint32_t AppendDescriptors(DataSection& out, const std::array<uint32_t, kMaxTableWidth>& rows) {
   uint32_t first = 0;
   for (const int width : kDescriptorOrder) {
+    if (rows[size_t(width - 1)] == 0) continue;
     const uint32_t at = out.AppendZeros(kDescriptorSize);
     out.PutReference(at + kDescriptorRows, rows[size_t(width - 1)]);
     out.U8(at + kDescriptorModifications, uint8_t(width));
@@ -148,11 +177,12 @@ SerialisedTables SerialiseLayoutTables(const KeyboardLayout& layout, const Proce
   // Only the key records change on the way; the rest is read from the layout.
   WorkingKeys keys{layout.keys};
   ApplySpecialKeys(keys, state.specialKeys);
-  const CharacterTables rows = BuildCharacterRows(keys);
+  const ColumnPlan plan = PlanColumns(keys, layout);
+  const CharacterTables rows = BuildCharacterRows(keys, plan);
+  const LigatureTable ligatures = BuildLigatureTable(keys, layout, plan);
   ApplyKeypadVks(keys);
   const std::array<uint16_t, 128> scanCodes = BuildScanCodeTable(keys, layout);
   const std::vector<ScanVk> e0 = BuildE0Table(keys, layout, state.patch);
-  const LigatureTable ligatures = BuildLigatureTable(keys, layout);
 
   SerialisedTables result{DataSection(imageBase), 0};
   DataSection& out = result.section;
@@ -161,9 +191,11 @@ SerialisedTables SerialiseLayoutTables(const KeyboardLayout& layout, const Proce
   const uint32_t e1At = out.Append(kE1Table);
   const uint32_t deadKeysAt = AppendDeadKeys(out, layout);
   const uint32_t ligaturesAt = ligatures.entries.empty() ? 0 : AppendLigatures(out, ligatures);
-  const uint32_t modifiersAt = AppendModifiers(out, state.patch.ShiftCtrlPatch);
+  const uint32_t modifiersAt = AppendModifiers(out, plan, state.patch.ShiftCtrlPatch);
   const uint32_t keyNamesAt = AppendKeyNames(out, state.keyNames, kind);
   const uint32_t keyNamesExtAt = AppendKeyNames(out, state.extendedKeyNames, kind);
+  // Without dead-key names the field stays null, as libraries were written before.
+  const uint32_t keyNamesDeadAt = state.deadKeyNames.count > 0 ? AppendDeadKeyNames(out, state.deadKeyNames) : 0;
   const uint32_t descriptorsAt = AppendDescriptors(out, AppendCharacterTables(out, rows));
 
   const uint32_t t = out.AppendZeros(kTablesSize);
@@ -172,7 +204,7 @@ SerialisedTables SerialiseLayoutTables(const KeyboardLayout& layout, const Proce
   out.PutReference(t + kTablesDeadKey, deadKeysAt);
   out.PutReference(t + kTablesKeyNames, keyNamesAt);
   out.PutReference(t + kTablesKeyNamesExt, keyNamesExtAt);
-  out.PutReference(t + kTablesKeyNamesDead, 0);
+  out.PutReference(t + kTablesKeyNamesDead, keyNamesDeadAt);
   out.PutReference(t + kTablesVscToVk, scanCodesAt);
   out.U8(t + kTablesMaxVscToVk, kMaxVscToVk);
   out.PutReference(t + kTablesVscToVkE0, e0At);

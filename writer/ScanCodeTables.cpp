@@ -77,6 +77,11 @@ std::array<uint16_t, 128> BuildScanCodeTable(const WorkingKeys& keys, const Keyb
     if ((scan & kE0Prefix) != 0 || scan >= table.size()) continue;
     table[scan] = NonTypingVk(keys.Key(n), n);
   }
+  // A key beyond the key table that types sends the VK of its rows.
+  for (int n = kFirstExtraKey; n <= kLastKey; ++n) {
+    const uint16_t scan = KeyRow(n).scan;
+    if (scan < table.size() && HasCharacterRows(keys.Key(n), n)) table[scan] = keys.Key(n).vk;
+  }
   return table;
 }
 
@@ -104,6 +109,17 @@ std::vector<ScanVk> BuildE0Table(const WorkingKeys& keys, const KeyboardLayout& 
       if (table[e].scan == kKeypadSlashScan && slash.Mapped != 0) table[e].vk = VkOfFunction(slash.Mapped);
       if (table[e].scan == q) {
         table[e].vk = NonTypingVk(keys.Key(n), n);
+        break;
+      }
+    }
+  }
+  for (int n = kFirstExtraKey; n <= kLastKey; ++n) {
+    const uint16_t scan = KeyRow(n).scan;
+    if ((scan & kE0Prefix) == 0 || !HasCharacterRows(keys.Key(n), n)) continue;
+    const uint8_t q = static_cast<uint8_t>(scan & 0xFF);
+    for (size_t e = 0; e < table.size(); ++e) {
+      if (table[e].scan == q || table[e].scan == 0) {
+        Set(table, e, {q, keys.Key(n).vk});
         break;
       }
     }

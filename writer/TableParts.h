@@ -21,9 +21,24 @@ struct WorkingKeys {
   const KeyRecord& Key(int number) const { return keys[static_cast<size_t>(number - 1)]; }
 };
 
-inline constexpr int kMaxTableWidth = 5;
-// Model slot of each character-table column: Normal, Shift, AltGr, Shift+AltGr, Ctrl.
-inline constexpr std::array<int, kMaxTableWidth> kColumnSlots{0, 1, 6, 7, 2};
+inline constexpr int kModifierMasks = 8;
+inline constexpr int kMaxTableWidth = kModifierMasks;
+inline constexpr uint8_t kNoColumn = 0x0F;  // SHFT_INVALID
+
+// Which modification column holds which model slot. Columns 0 to 4 are
+// always Normal, Shift, AltGr, Shift+AltGr and Ctrl; Shift+Ctrl, Alt and
+// Shift+Alt get columns after them only in layouts that type something
+// there, so that other layouts keep their tables as they were.
+struct ColumnPlan {
+  std::array<uint8_t, kModifierMasks> columnOfSlot{};  // kNoColumn: the slot has none
+  std::vector<int> slotOfColumn;
+
+  int Columns() const { return static_cast<int>(slotOfColumn.size()); }
+};
+
+ColumnPlan PlanColumns(const WorkingKeys& keys, const KeyboardLayout& layout);
+// Whether a key of the key table (1..125) or beyond it is written as character rows.
+bool HasCharacterRows(const KeyRecord& key, int number);
 
 struct CharacterRow {
   uint8_t vk = 0;
@@ -31,7 +46,7 @@ struct CharacterRow {
   std::array<uint16_t, kMaxTableWidth> chars{};
 };
 
-// Rows of the character tables of widths 1 to 5, at [width - 1].
+// Rows of the character tables of widths 1 to 8, at [width - 1].
 using CharacterTables = std::array<std::vector<CharacterRow>, kMaxTableWidth>;
 
 struct ScanVk {
@@ -54,7 +69,7 @@ struct LigatureTable {
 // Keys that stand for Tab, Backspace, Esc, Enter or Space take that key's
 // characters from the special-key table.
 void ApplySpecialKeys(WorkingKeys& keys, const SpecialKeyTable& specialKeys);
-CharacterTables BuildCharacterRows(const WorkingKeys& keys);
+CharacterTables BuildCharacterRows(const WorkingKeys& keys, const ColumnPlan& plan);
 // Keypad keys that kept their numeric-pad VK get the navigation VK with flags.
 void ApplyKeypadVks(WorkingKeys& keys);
 
@@ -62,6 +77,7 @@ std::array<uint16_t, 128> BuildScanCodeTable(const WorkingKeys& keys, const Keyb
 // The entries, the last one being the terminating zero entry.
 std::vector<ScanVk> BuildE0Table(const WorkingKeys& keys, const KeyboardLayout& layout, const PatchSettings& patch);
 
-LigatureTable BuildLigatureTable(const WorkingKeys& keys, const KeyboardLayout& layout);
+// Entries carry the VK of the key's character rows; call it before ApplyKeypadVks.
+LigatureTable BuildLigatureTable(const WorkingKeys& keys, const KeyboardLayout& layout, const ColumnPlan& plan);
 
 }  // namespace tastora

@@ -1,14 +1,20 @@
 /* Keyboard layout tables for the test libraries, declared from the published
    layout of the structures, in the form in which every reference field is
    8 bytes wide. On i686 a reference is a pointer in the low half of a 64-bit
-   field, so the linker still relocates it. */
+   field, so the linker still relocates it. With TASTORA_REF32 (i686 only) a
+   reference is a plain 32-bit pointer, the form of native 32-bit Windows. */
 #ifndef TASTORA_TEST_KBD_LAYOUT_H
 #define TASTORA_TEST_KBD_LAYOUT_H
 
 #include <stddef.h>
 #include <stdint.h>
 
+#ifdef TASTORA_REF32
+_Static_assert(sizeof(void *) == 4, "4-byte references need 32-bit pointers");
+#define REF(type) union { type *p; uint32_t q; }
+#else
 #define REF(type) union __attribute__((aligned(8))) { type *p; uint64_t q; }
+#endif
 
 typedef struct { uint8_t vk; uint8_t modBits; } VkToBit;
 typedef struct {
@@ -21,7 +27,9 @@ typedef struct {
 typedef VK_TO_WCHARS(1) VkToWchars1;
 typedef VK_TO_WCHARS(2) VkToWchars2;
 typedef VK_TO_WCHARS(3) VkToWchars3;
+typedef VK_TO_WCHARS(4) VkToWchars4;
 typedef VK_TO_WCHARS(5) VkToWchars5;
+typedef VK_TO_WCHARS(6) VkToWchars6;
 
 typedef struct {
   REF(const void) rows;
@@ -39,6 +47,9 @@ typedef struct { uint8_t scan; uint16_t vk; } ScanVk;
 
 #define LIGATURE(n) struct { uint8_t vk; uint16_t column; uint16_t wch[n]; }
 typedef LIGATURE(4) Ligature4;
+
+/* One entry of the dead key name list: the accent, then its name. */
+typedef REF(const uint16_t) DeadKeyName;
 
 typedef struct {
   REF(const Modifiers) charModifiers;
@@ -59,11 +70,19 @@ typedef struct {
   uint32_t subType;
 } KbdTables;
 
+#ifdef TASTORA_REF32
+_Static_assert(offsetof(KbdTables, maxVscToVk) == 0x1C, "KBDTABLES layout");
+_Static_assert(offsetof(KbdTables, localeFlags) == 0x28, "KBDTABLES layout");
+_Static_assert(offsetof(KbdTables, ligature) == 0x30, "KBDTABLES layout");
+_Static_assert(sizeof(VkToWcharTable) == 8 && sizeof(KeyName) == 8, "list entry layout");
+_Static_assert(offsetof(Modifiers, modNumber) == 6, "MODIFIERS layout");
+#else
 _Static_assert(offsetof(KbdTables, maxVscToVk) == 0x38, "KBDTABLES layout");
 _Static_assert(offsetof(KbdTables, localeFlags) == 0x50, "KBDTABLES layout");
 _Static_assert(offsetof(KbdTables, ligature) == 0x58, "KBDTABLES layout");
 _Static_assert(sizeof(VkToWcharTable) == 16 && sizeof(KeyName) == 16, "list entry layout");
 _Static_assert(offsetof(Modifiers, modNumber) == 10, "MODIFIERS layout");
+#endif
 _Static_assert(sizeof(ScanVk) == 4 && sizeof(DeadKey) == 8 && sizeof(Ligature4) == 12, "entry layout");
 
 #define KBDSHIFT 1
@@ -75,6 +94,7 @@ _Static_assert(sizeof(ScanVk) == 4 && sizeof(DeadKey) == 8 && sizeof(Ligature4) 
 #define CAPLOKALTGR 0x04
 #define WCH_NONE 0xF000
 #define WCH_DEAD 0xF001
+#define WCH_LGTR 0xF002
 #define KBDEXT 0x0100
 #define KBDMULTIVK 0x0200
 #define KBDSPECIAL 0x0400
@@ -113,11 +133,16 @@ _Static_assert(sizeof(ScanVk) == 4 && sizeof(DeadKey) == 8 && sizeof(Ligature4) 
 #define VK_OEM_5 0xDC
 #define VK_OEM_6 0xDD
 #define VK_OEM_7 0xDE
+#define VK_OEM_8 0xDF
+#define VK_ABNT_C1 0xC1
+#define VK_ABNT_C2 0xC2
 #define VK_OEM_102 0xE2
 
 /* Scan code to VK of a 101/102-key keyboard; the Caps Lock position is a
-   parameter so that a layout can give it another key's function. */
-#define PC_SCAN_TO_VK(capsLockVk) {                                                          \
+   parameter so that a layout can give it another key's function. The bare
+   list lets a layout continue it or override single entries. */
+#define PC_SCAN_TO_VK(capsLockVk) { PC_SCAN_CODES(capsLockVk) }
+#define PC_SCAN_CODES(capsLockVk)                                                            \
   0xFF, VK_ESCAPE, '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', VK_OEM_MINUS,           \
   VK_OEM_PLUS, VK_BACK, VK_TAB, 'Q', 'W', 'E', 'R', 'T', 'Y', 'U', 'I', 'O', 'P', VK_OEM_4,   \
   VK_OEM_6, VK_RETURN, VK_LCONTROL, 'A', 'S', 'D', 'F', 'G', 'H', 'J', 'K', 'L', VK_OEM_1,   \
@@ -131,7 +156,7 @@ _Static_assert(sizeof(ScanVk) == 4 && sizeof(DeadKey) == 8 && sizeof(Ligature4) 
   0x28 | KBDNUMPAD | KBDSPECIAL, 0x22 | KBDNUMPAD | KBDSPECIAL, 0x2D | KBDNUMPAD | KBDSPECIAL, \
   0x2E | KBDNUMPAD | KBDSPECIAL, 0x2C, 0xFF, VK_OEM_102, 0x7A, 0x7B,                          \
   /* 0x59 */ 0x0C, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,                 \
-  /* 0x64 */ 0x7C }
+  /* 0x64 */ 0x7C
 
 /* The 0xE0 scan codes of the same keyboard, keypad Enter's VK a parameter. */
 #define PC_E0_SCAN_TO_VK(keypadEnterVk) {                                                    \
