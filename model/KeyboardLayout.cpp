@@ -35,6 +35,7 @@ void ResetToDefault(KeyboardLayout& layout, ProcessState& state) {
     key.AssignedChar = 0;
   }
   FillDefaultKeyNames(state.keyNames, state.extendedKeyNames);
+  state.deadKeyNames.Empty();
 }
 
 int FindKeyByVk(const KeyboardLayout& layout, uint16_t vk) {

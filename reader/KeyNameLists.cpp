@@ -63,11 +63,11 @@ bool ReadNameList(LayoutWalk& walk, Location list, KeyNameTable& table, NameOf n
   if (!first) return false;
   // A list may open with an entry for scan code 0; the names follow it.
   for (uint64_t i = *first == 0 ? 1 : 0; table.count < kMaxKeyNames; ++i) {
-    const Location at = list + i * kbd::kKeyNameEntrySize;
+    const Location at = list + i * walk.tables.form->keyNameEntrySize;
     const auto scan = walk.memory.U8(at + kbd::kKeyNameScan);
     if (!scan) return false;
     if (*scan == 0) break;
-    const auto reference = walk.memory.U32(at + kbd::kKeyNameText);
+    const auto reference = walk.memory.U32(at + walk.tables.form->keyNameText);
     if (!reference) return false;
     KeyNameEntry& entry = table.entries[size_t(table.count)];
     entry.scan = *scan;
@@ -84,7 +84,7 @@ bool ReadNameList(LayoutWalk& walk, Location list, KeyNameTable& table, NameOf n
 void ReadDeadKeyNameList(LayoutWalk& walk, KeyNameTable& table) {
   const Location list = walk.tables.pKeyNamesDead;
   for (uint64_t i = 0; !list.IsNull() && i < kMaxDeadKeyNameElements && table.count < kMaxKeyNames; ++i) {
-    const auto reference = walk.memory.U32(list + i * kbd::kDeadKeyNameEntrySize);
+    const auto reference = walk.memory.U32(list + i * walk.tables.form->referenceSize);
     if (!reference || *reference == 0) break;
     const auto text = ReadText(walk, *reference, 1 + kMaxKeyNameLength);
     if (!text || text->empty() || HasControlCharacter(std::u16string_view(*text).substr(1))) continue;

@@ -42,8 +42,17 @@ InstallResult TFEditKbd::InstallNt5(const std::string& folder, const std::string
 
 InstallResult TFEditKbd::WriteImages(const std::string& path32, const std::string& name) {
   const LibraryWriterPorts writer{ports_.writer, ports_.dialogs};
+  // A Windows without a 64-bit system folder is 32-bit throughout, and its
+  // libraries have 4-byte references; read in the 8-byte form, every table
+  // would be null there.
+  bool native64 = false;
+  {
+    const RedirectionOff probe(ports_.systemFiles);
+    native64 = probe.Succeeded();
+  }
+  const auto write32 = native64 ? &WriteLayoutLibrary32 : &WriteLayoutLibraryNative32;
   try {
-    if (WriteLayoutLibrary32(path32, *layout_, state_, writer) != LibraryWriteResult::Written) {
+    if (write32(path32, *layout_, state_, writer) != LibraryWriteResult::Written) {
       Refuse("");
       return InstallResult::Failed;
     }

@@ -40,29 +40,35 @@ constexpr int kMaxNameLength = 256;
 
 class Walker {
  public:
-  Walker(const ReadMemoryFn& read, uint64_t tables) : read_(read), tables_(tables) {}
+  // `width`: the size of a reference field, 8 or 4.
+  Walker(const ReadMemoryFn& read, uint64_t tables, unsigned width) : read_(read), tables_(tables), w_(width) {}
 
   TablesWalk Run() {
-    const auto t = Read(tables_, 0x68, "KBDTABLES");
+    // The fields in units of a reference: seven references, bMaxVSCtoVK, two
+    // references, the flags with nLgMax and cbLgEntry, then pLigature at the
+    // next reference boundary, dwType and dwSubType.
+    const uint64_t lig = (10 * w_ + 6 + w_ - 1) / w_ * w_;
+    const auto t = Read(tables_, lig + w_ + 8, "KBDTABLES");
     if (!t) return std::move(walk_);
     const ByteReader k(*t);
-    for (uint32_t field : {0x00u, 0x08u, 0x10u, 0x18u, 0x20u, 0x28u, 0x30u, 0x40u, 0x48u, 0x58u})
-      Field(tables_ + field, *k.U64(field));
-    Line("flags %08x type %08x subtype %08x", *k.U32(0x50), *k.U32(0x60), *k.U32(0x64));
-    Modifiers(*k.U64(0x00));
-    CharacterTables(*k.U64(0x08));
-    DeadKeys(*k.U64(0x10));
-    Line("key names %s", Ref(*k.U64(0x18)).c_str());
-    KeyNames(*k.U64(0x18));
-    Line("ext key names %s", Ref(*k.U64(0x20)).c_str());
-    KeyNames(*k.U64(0x20));
-    DeadKeyNames(*k.U64(0x28));
-    ScanCodes(*k.U64(0x30), *k.U8(0x38));
-    Line("e0 %s", Ref(*k.U64(0x40)).c_str());
-    ScanVks(*k.U64(0x40));
-    Line("e1 %s", Ref(*k.U64(0x48)).c_str());
-    ScanVks(*k.U64(0x48));
-    Ligatures(*k.U64(0x58), *k.U8(0x54), *k.U8(0x55));
+    auto ref = [&](uint64_t unit) { return RefAt(k, unit * w_); };
+    for (uint64_t unit : {0, 1, 2, 3, 4, 5, 6, 8, 9}) Field(tables_ + unit * w_, ref(unit));
+    Field(tables_ + lig, RefAt(k, lig));
+    Line("flags %08x type %08x subtype %08x", *k.U32(10 * w_), *k.U32(lig + w_), *k.U32(lig + w_ + 4));
+    Modifiers(ref(0));
+    CharacterTables(ref(1));
+    DeadKeys(ref(2));
+    Line("key names %s", Ref(ref(3)).c_str());
+    KeyNames(ref(3));
+    Line("ext key names %s", Ref(ref(4)).c_str());
+    KeyNames(ref(4));
+    DeadKeyNames(ref(5));
+    ScanCodes(ref(6), *k.U8(7 * w_));
+    Line("e0 %s", Ref(ref(8)).c_str());
+    ScanVks(ref(8));
+    Line("e1 %s", Ref(ref(9)).c_str());
+    ScanVks(ref(9));
+    Ligatures(RefAt(k, lig), *k.U8(10 * w_ + 4), *k.U8(10 * w_ + 5));
     return std::move(walk_);
   }
 
@@ -80,6 +86,7 @@ class Walker {
     va_end(args);
     walk_.dump += '\n';
   }
+  uint64_t RefAt(const ByteReader& r, uint64_t offset) const { return w_ == 8 ? *r.U64(offset) : *r.U32(offset); }
   void Field(uint64_t at, uint64_t value) {
     if (value != 0) walk_.referenceFields.push_back(at);
   }
@@ -91,14 +98,14 @@ class Walker {
 
   void Modifiers(uint64_t at) {
     Line("modifiers %s", Ref(at).c_str());
-    const auto m = Read(at, 18, "MODIFIERS");
+    const auto m = Read(at, w_ + 10, "MODIFIERS");
     if (!m) return;
     const ByteReader r(*m);
-    const uint64_t list = *r.U64(0);
+    const uint64_t list = RefAt(r, 0);
     Field(at, list);
-    const unsigned maxBits = *r.U16(8);
+    const unsigned maxBits = *r.U16(w_);
     std::string numbers;
-    for (unsigned i = 0; i <= std::min(maxBits, 7u); ++i) numbers += Format(" %02x", *r.U8(10 + i));
+    for (unsigned i = 0; i <= std::min(maxBits, 7u); ++i) numbers += Format(" %02x", *r.U8(w_ + 2 + i));
     Line(" vk-to-bit %s max %u numbers%s", Ref(list).c_str(), maxBits, numbers.c_str());
     for (int i = 0; i < 16; ++i) {
       const auto pair = Read(list + 2 * uint64_t(i), 2, "VK_TO_BIT");
@@ -110,15 +117,15 @@ class Walker {
   void CharacterTables(uint64_t at) {
     Line("char tables %s", Ref(at).c_str());
     for (int t = 0; t < kMaxTables; ++t) {
-      const uint64_t entry = at + 16 * uint64_t(t);
-      const auto d = Read(entry, 16, "VK_TO_WCHAR_TABLE");
+      const uint64_t entry = at + 2 * w_ * uint64_t(t);
+      const auto d = Read(entry, 2 * w_, "VK_TO_WCHAR_TABLE");
       if (!d) return;
       const ByteReader r(*d);
-      const uint64_t rows = *r.U64(0);
+      const uint64_t rows = RefAt(r, 0);
       if (rows == 0) return;
       Field(entry, rows);
-      const unsigned width = *r.U8(8);
-      const unsigned size = *r.U8(9);
+      const unsigned width = *r.U8(w_);
+      const unsigned size = *r.U8(w_ + 1);
       Line("table %s modifications %u size %u", Ref(rows).c_str(), width, size);
       if (size < 2 + 2 * width) {
         walk_.problems.push_back("tables: a row size does not hold its characters");
@@ -161,14 +168,14 @@ class Walker {
   // Entries up to the one whose scan code and name are both 0.
   void KeyNames(uint64_t at) {
     for (int i = 0; at != 0 && i < kMaxEntries; ++i) {
-      const uint64_t entry = at + 16 * uint64_t(i);
-      const auto e = Read(entry, 16, "VSC_LPWSTR");
+      const uint64_t entry = at + 2 * w_ * uint64_t(i);
+      const auto e = Read(entry, 2 * w_, "VSC_LPWSTR");
       if (!e) return;
       const ByteReader r(*e);
       const uint16_t scan = *r.U16(0);
-      const uint64_t name = *r.U64(8);
+      const uint64_t name = RefAt(r, w_);
       if (scan == 0 && name == 0) return;
-      Field(entry + 8, name);
+      Field(entry + w_, name);
       Line(" %04x %s%s", scan, Ref(name).c_str(), name != 0 ? Text(name).c_str() : "");
     }
   }
@@ -176,10 +183,10 @@ class Walker {
   void DeadKeyNames(uint64_t at) {
     Line("dead key names %s", Ref(at).c_str());
     for (int i = 0; at != 0 && i < kMaxEntries; ++i) {
-      const uint64_t entry = at + 8 * uint64_t(i);
-      const auto e = Read(entry, 8, "dead key names");
+      const uint64_t entry = at + w_ * uint64_t(i);
+      const auto e = Read(entry, w_, "dead key names");
       if (!e) return;
-      const uint64_t name = *ByteReader(*e).U64(0);
+      const uint64_t name = RefAt(ByteReader(*e), 0);
       if (name == 0) return;
       Field(entry, name);
       Line(" %s%s", Ref(name).c_str(), Text(name).c_str());
@@ -226,6 +233,7 @@ class Walker {
 
   const ReadMemoryFn& read_;
   uint64_t tables_;
+  unsigned w_;
   TablesWalk walk_;
 };
 
@@ -274,7 +282,7 @@ struct Image {
 
 class Checker {
  public:
-  explicit Checker(std::span<const uint8_t> file) : file_(file) {}
+  Checker(std::span<const uint8_t> file, unsigned referenceWidth) : file_(file), width_(referenceWidth) {}
 
   std::vector<std::string> Run() {
     if (!Headers()) return problems_;
@@ -454,11 +462,12 @@ class Checker {
   }
 
   TablesWalk Walk(const std::vector<uint8_t>& memory, uint64_t base, uint64_t tables) {
-    return WalkLayoutTables(Reader(memory, base), tables);
+    return WalkLayoutTables(Reader(memory, base), tables, width_);
   }
 
   void References(const std::vector<uint8_t>& memory, uint64_t field) {
-    const uint64_t value = *ByteReader(memory).U64(field - image_.imageBase);
+    const ByteReader r(memory);
+    const uint64_t value = width_ == 8 ? *r.U64(field - image_.imageBase) : *r.U32(field - image_.imageBase);
     const uint32_t rva = uint32_t(field - image_.imageBase);
     if (!image_.pe32Plus && (value >> 32) != 0) Fail(Format("tables: the reference at RVA 0x%X has a high half", rva));
     if (value < image_.imageBase || !image_.Holding(value - image_.imageBase, 1))
@@ -505,7 +514,7 @@ class Checker {
     const auto memory = Map(base);
     if (!memory) return;
     const std::optional<uint64_t> tables = MovedTables(*memory, base);
-    if (!tables || WalkLayoutTables(Reader(*memory, base), *tables).dump != dumpAtBase)
+    if (!tables || WalkLayoutTables(Reader(*memory, base), *tables, width_).dump != dumpAtBase)
       Fail(Format("relocations: the image moved to 0x%llX does not hold the same tables",
                   static_cast<unsigned long long>(base)));
   }
@@ -520,6 +529,7 @@ class Checker {
   }
 
   std::span<const uint8_t> file_;
+  unsigned width_;
   Image image_;
   std::optional<uint32_t> entryOperand_;
   std::vector<std::pair<uint32_t, uint16_t>> relocations_;
@@ -528,16 +538,21 @@ class Checker {
 
 }  // namespace
 
-TablesWalk WalkLayoutTables(const ReadMemoryFn& read, uint64_t tables) { return Walker(read, tables).Run(); }
+TablesWalk WalkLayoutTables(const ReadMemoryFn& read, uint64_t tables, unsigned referenceWidth) {
+  return Walker(read, tables, referenceWidth).Run();
+}
 
-std::vector<std::string> CheckLayoutLibrary(std::span<const uint8_t> file) { return Checker(file).Run(); }
+std::vector<std::string> CheckLayoutLibrary(std::span<const uint8_t> file, unsigned referenceWidth) {
+  return Checker(file, referenceWidth).Run();
+}
 
-std::optional<TablesWalk> WalkLoadedLibrary(LibraryLoader& loader, LibraryHandle library) {
+std::optional<TablesWalk> WalkLoadedLibrary(LibraryLoader& loader, LibraryHandle library, unsigned referenceWidth) {
   const auto entry = loader.FindExport(library, "KbdLayerDescriptor");
   const auto tables = entry ? loader.CallDescriptor(library, *entry) : std::nullopt;
   if (!tables) return std::nullopt;
   return WalkLayoutTables(
-      [&](uint64_t address, std::span<uint8_t> out) { return loader.ReadMemory(library, address, out); }, *tables);
+      [&](uint64_t address, std::span<uint8_t> out) { return loader.ReadMemory(library, address, out); }, *tables,
+      referenceWidth);
 }
 
 }  // namespace tastora::testing

@@ -28,12 +28,14 @@ struct TablesWalk {
   std::vector<std::string> problems;
 };
 
-TablesWalk WalkLayoutTables(const ReadMemoryFn& read, uint64_t tables);
+// `referenceWidth`: 8 for the tables' wide form, 4 for the narrow one.
+TablesWalk WalkLayoutTables(const ReadMemoryFn& read, uint64_t tables, unsigned referenceWidth = 8);
 
 // Every rule the file breaks, one message each; empty for a sound library.
-std::vector<std::string> CheckLayoutLibrary(std::span<const uint8_t> file);
+std::vector<std::string> CheckLayoutLibrary(std::span<const uint8_t> file, unsigned referenceWidth = 8);
 
 // The tables of a loaded library as our loader sees them.
-std::optional<TablesWalk> WalkLoadedLibrary(LibraryLoader& loader, LibraryHandle library);
+std::optional<TablesWalk> WalkLoadedLibrary(LibraryLoader& loader, LibraryHandle library,
+                                           unsigned referenceWidth = 8);
 
 }  // namespace tastora::testing

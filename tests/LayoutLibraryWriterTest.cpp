@@ -339,6 +339,8 @@ struct Tables {
   }
 };
 
+unsigned ReferenceWidth(ImageKind kind) { return kind == ImageKind::X86Native ? 4 : 8; }
+
 Tables Serialise(const KeyboardLayout& layout, const ProcessState& state, ImageKind kind = ImageKind::X86) {
   Tables t{SerialiseLayoutTables(layout, state, kind, ImageBaseOf(kind)), {}};
   const uint64_t start = uint64_t{ImageBaseOf(kind)} + DataSection::kStartRva;
@@ -349,8 +351,20 @@ Tables Serialise(const KeyboardLayout& layout, const ProcessState& state, ImageK
         std::copy_n(bytes.begin() + long(address - start), out.size(), out.begin());
         return true;
       },
-      uint64_t{ImageBaseOf(kind)} + t.serialised.tablesRva);
+      uint64_t{ImageBaseOf(kind)} + t.serialised.tablesRva, ReferenceWidth(kind));
   return t;
+}
+
+LayoutImage BuildImage(ImageKind kind, const Source& s, std::string_view name) {
+  switch (kind) {
+    case ImageKind::X86:
+      return BuildLayoutImage32(*s.layout, s.state, name);
+    case ImageKind::X64:
+      return BuildLayoutImage64(*s.layout, s.state, name);
+    case ImageKind::X86Native:
+      break;
+  }
+  return BuildLayoutImageNative32(*s.layout, s.state, name);
 }
 
 bool Contains(const std::vector<std::string>& lines, const std::vector<std::string>& run) {
@@ -717,14 +731,14 @@ TEST(LayoutImage, LargeLayoutsAreWrittenWholeAndRelocateEverywhere) {
 // comes back on both roads.
 TEST(LayoutLibraryRoundTrip, BeyondTheWorkingTablesWithinTheReadersReach) {
   const Source s = StressLayout(2, {0, 7});
-  for (ImageKind kind : {ImageKind::X86, ImageKind::X64}) {
+  for (ImageKind kind : {ImageKind::X86, ImageKind::X64, ImageKind::X86Native}) {
+    SCOPED_TRACE(int(kind));
     const Tables t = Serialise(*s.layout, s.state, kind);
     EXPECT_GT(t.serialised.section.referenceList().size(), 514u);
     EXPECT_GT(t.Rows(5).size(), 256u);
-    const LayoutImage image = kind == ImageKind::X86 ? BuildLayoutImage32(*s.layout, s.state, "stress.dll")
-                                                     : BuildLayoutImage64(*s.layout, s.state, "stress.dll");
+    const LayoutImage image = BuildImage(kind, s, "stress.dll");
     ASSERT_LT(image.bytes.size(), 0x10000u);
-    EXPECT_EQ(testing::CheckLayoutLibrary(image.bytes), std::vector<std::string>{});
+    EXPECT_EQ(testing::CheckLayoutLibrary(image.bytes, ReferenceWidth(kind)), std::vector<std::string>{});
     const ReadBack back = Read(image.bytes, true);
     EXPECT_TRUE(back.messages.empty());
     EXPECT_EQ(back.layout->deadCount, kMaxDeadKeys);
@@ -743,9 +757,9 @@ TEST(LayoutLibraryRoundTrip, BeyondTheWorkingTablesWithinTheReadersReach) {
 // from the library.
 TEST(LayoutLibraryRoundTrip, DataSectionsBeyond64KbReadBackThroughTheLoader) {
   const Source s = StressLayout(60);
-  for (ImageKind kind : {ImageKind::X86, ImageKind::X64}) {
-    const LayoutImage image = kind == ImageKind::X86 ? BuildLayoutImage32(*s.layout, s.state, "stress.dll")
-                                                     : BuildLayoutImage64(*s.layout, s.state, "stress.dll");
+  for (ImageKind kind : {ImageKind::X86, ImageKind::X64, ImageKind::X86Native}) {
+    SCOPED_TRACE(int(kind));
+    const LayoutImage image = BuildImage(kind, s, "stress.dll");
     ASSERT_GT(image.bytes.size(), 0x10000u);
     const ReadBack back = Read(image.bytes, true);
     EXPECT_TRUE(back.messages.empty());
@@ -958,11 +972,15 @@ TEST(LayoutImage, GoldenImagesByteForByte) {
   sources.push_back(UsLayout());
   sources.push_back(FeaturesLayout());
   for (const Source& s : sources) {
-    for (ImageKind kind : {ImageKind::X86, ImageKind::X64}) {
-      const std::string file = s.name + (kind == ImageKind::X86 ? "-x86.dll" : "-x64.dll");
+    const struct {
+      const char* suffix;
+      LayoutImage (*build)(const KeyboardLayout&, const ProcessState&, std::string_view);
+    } kinds[] = {{"-x86.dll", &BuildLayoutImage32}, {"-x64.dll", &BuildLayoutImage64},
+                 {"-x86native.dll", &BuildLayoutImageNative32}};
+    for (const auto& kind : kinds) {
+      const std::string file = s.name + kind.suffix;
       SCOPED_TRACE(file);
-      const LayoutImage image = kind == ImageKind::X86 ? BuildLayoutImage32(*s.layout, s.state, "kbd" + s.name + ".dll")
-                                                       : BuildLayoutImage64(*s.layout, s.state, "kbd" + s.name + ".dll");
+      const LayoutImage image = kind.build(*s.layout, s.state, "kbd" + s.name + ".dll");
       if (update) {
         fs::create_directories(dir);
         std::ofstream(dir + "/" + file, std::ios::binary)

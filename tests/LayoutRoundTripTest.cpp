@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -106,9 +107,10 @@ Prepared ThroughTheModel(const std::vector<uint8_t>& library) {
 }
 
 std::string FirstDifferences(const LayoutBehaviour& expected, const LayoutBehaviour& actual) {
+  constexpr size_t kShown = 12;
   const std::vector<std::string> lines = DescribeDifferences(expected, actual);
   std::string text = std::to_string(lines.size()) + " differences (original vs rebuilt):";
-  for (size_t i = 0; i < std::min<size_t>(lines.size(), 12); ++i) text += "\n  " + lines[i];
+  for (size_t i = 0; i < std::min(lines.size(), kShown); ++i) text += "\n  " + lines[i];
   return text;
 }
 

@@ -1,15 +1,17 @@
 #pragma once
-// The two layout library images: x86 (PE32) and x64 (PE32+).
+// The layout library images: x86 (PE32) for the 32-bit view of 64-bit
+// Windows, with 8-byte reference fields; x86 for a Windows that is 32-bit
+// throughout, with 4-byte ones; and x64 (PE32+).
 
 #include <cstdint>
 
 namespace tastora {
 
-enum class ImageKind : uint8_t { X86, X64 };
+enum class ImageKind : uint8_t { X86, X64, X86Native };
 
 inline constexpr uint32_t kImageBase32 = 0x767B0000;
 inline constexpr uint32_t kImageBase64 = 0x5FFE0000;
 
-inline constexpr uint32_t ImageBaseOf(ImageKind kind) { return kind == ImageKind::X86 ? kImageBase32 : kImageBase64; }
+inline constexpr uint32_t ImageBaseOf(ImageKind kind) { return kind == ImageKind::X64 ? kImageBase64 : kImageBase32; }
 
 }  // namespace tastora

@@ -58,6 +58,11 @@ LayoutImage BuildLayoutImage64(const KeyboardLayout& layout, const ProcessState&
   return BuildImage(ImageFormat64(), layout, state, fileName);
 }
 
+LayoutImage BuildLayoutImageNative32(const KeyboardLayout& layout, const ProcessState& state,
+                                     std::string_view fileName) {
+  return BuildImage(ImageFormatNative32(), layout, state, fileName);
+}
+
 std::string ImageTooLargeMessage(size_t plannedSize) {
   return "The layout is too large for a layout library: its file would take " + std::to_string(plannedSize) +
          " bytes, and a layout library may take at most " + std::to_string(kImageBufferSize) +
@@ -72,6 +77,11 @@ LibraryWriteResult WriteLayoutLibrary32(const std::string& path, const KeyboardL
 LibraryWriteResult WriteLayoutLibrary64(const std::string& path, const KeyboardLayout& layout,
                                         const ProcessState& state, const LibraryWriterPorts& ports) {
   return WriteLibrary(BuildLayoutImage64(layout, state, FileNameOf(path)), path, ports);
+}
+
+LibraryWriteResult WriteLayoutLibraryNative32(const std::string& path, const KeyboardLayout& layout,
+                                              const ProcessState& state, const LibraryWriterPorts& ports) {
+  return WriteLibrary(BuildLayoutImageNative32(layout, state, FileNameOf(path)), path, ports);
 }
 
 }  // namespace tastora

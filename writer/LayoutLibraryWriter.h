@@ -36,6 +36,9 @@ struct LayoutImage {
 // export directory.
 LayoutImage BuildLayoutImage32(const KeyboardLayout& layout, const ProcessState& state, std::string_view fileName);
 LayoutImage BuildLayoutImage64(const KeyboardLayout& layout, const ProcessState& state, std::string_view fileName);
+// The 32-bit image for a Windows without a 64-bit system: 4-byte references.
+LayoutImage BuildLayoutImageNative32(const KeyboardLayout& layout, const ProcessState& state,
+                                     std::string_view fileName);
 
 // "Too large" text for a layout whose image would take `plannedSize` bytes.
 std::string ImageTooLargeMessage(size_t plannedSize);
@@ -63,5 +66,7 @@ class LibraryWriteError : public std::runtime_error {
                                                       const ProcessState& state, const LibraryWriterPorts& ports);
 [[nodiscard]] LibraryWriteResult WriteLayoutLibrary64(const std::string& path, const KeyboardLayout& layout,
                                                       const ProcessState& state, const LibraryWriterPorts& ports);
+[[nodiscard]] LibraryWriteResult WriteLayoutLibraryNative32(const std::string& path, const KeyboardLayout& layout,
+                                                            const ProcessState& state, const LibraryWriterPorts& ports);
 
 }  // namespace tastora

@@ -4,6 +4,7 @@
 
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
+#include "reader/KbdTables.h"
 #include "writer/KbdStructures.h"
 #include "writer/TableParts.h"
 
@@ -23,6 +24,11 @@ constexpr std::array<int, kMaxTableWidth> kDescriptorOrder{3, 4, 5, 6, 7, 8, 2, 
 // when a layout has rows that need them.
 constexpr int kAlwaysWrittenWidth = 5;
 constexpr uint32_t kKeyNameAlignment64 = 16;
+// KBDTABLES is written with dwType and dwSubType, so that nothing else is
+// placed over those two fields.
+constexpr uint32_t kTypeAndSubTypeSize = 8;
+// The two bytes after ModNumber[].
+constexpr uint32_t kModifiersTail = 2;
 
 uint32_t LocaleFlags(const KeyboardLayout& layout, const WindowsVersion& version) {
   uint32_t flags = version.major >= 5 && version.build >= 2195 ? kLocaleVersion1 : 0;
@@ -79,37 +85,38 @@ uint32_t AppendLigatures(DataSection& out, const LigatureTable& table) {
 }
 
 // Modifier mask m reaches the column of model slot m.
-uint32_t AppendModifiers(DataSection& out, const ColumnPlan& plan, bool shiftCtrlPatch) {
+uint32_t AppendModifiers(DataSection& out, const kbd::TableForm& form, const ColumnPlan& plan, bool shiftCtrlPatch) {
   const uint32_t vkToBit = out.Append(kVkToBit);
-  const uint32_t at = out.AppendZeros(kModifiersSize);
+  const uint32_t at = out.AppendZeros(form.modNumber + plan.columnOfSlot.size() + kModifiersTail);
   out.PutReference(at + kModifiersVkToBit, vkToBit);
-  out.U16(at + kModifiersMaxModBits, kMaxModBits);
+  out.U16(at + form.modMaxModBits, kMaxModBits);
   for (size_t m = 0; m < plan.columnOfSlot.size(); ++m)
-    out.U8(at + kModifiersModNumber + uint32_t(m), plan.columnOfSlot[m]);
+    out.U8(at + form.modNumber + uint32_t(m), plan.columnOfSlot[m]);
   // Shift+Ctrl then types what Ctrl types, unless the layout has
   // characters of its own for it.
   if (shiftCtrlPatch && plan.columnOfSlot[kShiftCtrl] == kNoColumn)
-    out.U8(at + kModifiersModNumber + uint32_t(kShiftCtrl), plan.columnOfSlot[size_t(kColumnCtrl)]);
+    out.U8(at + form.modNumber + uint32_t(kShiftCtrl), plan.columnOfSlot[size_t(kColumnCtrl)]);
   return at;
 }
 
 // The entries with their terminating entry, then the texts; each text
 // starts at a multiple of 8.
-uint32_t AppendKeyNames(DataSection& out, const KeyNameTable& names, ImageKind kind) {
+uint32_t AppendKeyNames(DataSection& out, const kbd::TableForm& form, const KeyNameTable& names, ImageKind kind) {
   if (kind == ImageKind::X64) out.AlignTo(kKeyNameAlignment64);
   const int count = std::clamp(names.count, 0, kMaxKeyNames);
   auto textSize = [](const std::u16string& name) {
     return DataSection::RoundUp(2 * uint32_t(name.size()) + 1, DataSection::kItemAlignment);
   };
-  size_t size = size_t(count + 1) * kKeyNameSize;
+  const uint32_t entrySize = form.keyNameEntrySize;
+  size_t size = size_t(count + 1) * entrySize;
   for (int i = 0; i < count; ++i) size += textSize(names.entries[size_t(i)].name);
   const uint32_t at = out.AppendZeros(size);
-  uint32_t text = at + uint32_t(count + 1) * kKeyNameSize;
+  uint32_t text = at + uint32_t(count + 1) * entrySize;
   for (int i = 0; i < count; ++i) {
     const KeyNameEntry& entry = names.entries[size_t(i)];
-    const uint32_t field = at + uint32_t(i) * kKeyNameSize;
+    const uint32_t field = at + uint32_t(i) * entrySize;
     out.U16(field + kKeyNameScan, entry.scan);
-    out.PutReference(field + kKeyNameText, text);
+    out.PutReference(field + form.keyNameText, text);
     for (size_t c = 0; c < entry.name.size(); ++c) out.U16(text + uint32_t(2 * c), entry.name[c]);
     text += textSize(entry.name);
   }
@@ -118,7 +125,8 @@ uint32_t AppendKeyNames(DataSection& out, const KeyNameTable& names, ImageKind k
 
 // The references with a null one after them, then the texts (accent
 // character, name, 0), each at a multiple of 8.
-uint32_t AppendDeadKeyNames(DataSection& out, const KeyNameTable& names) {
+uint32_t AppendDeadKeyNames(DataSection& out, const kbd::TableForm& form, const KeyNameTable& names) {
+  const uint32_t kDeadKeyNameSize = form.referenceSize;
   const int count = std::clamp(names.count, 0, kMaxKeyNames);
   auto textSize = [](const std::u16string& name) {
     return DataSection::RoundUp(2 * (uint32_t(name.size()) + 2), DataSection::kItemAlignment);
@@ -156,17 +164,18 @@ std::array<uint32_t, kMaxTableWidth> AppendCharacterTables(DataSection& out, con
   return at;
 }
 
-uint32_t AppendDescriptors(DataSection& out, const std::array<uint32_t, kMaxTableWidth>& rows) {
+uint32_t AppendDescriptors(DataSection& out, const kbd::TableForm& form,
+                           const std::array<uint32_t, kMaxTableWidth>& rows) {
   uint32_t first = 0;
   for (const int width : kDescriptorOrder) {
     if (rows[size_t(width - 1)] == 0) continue;
-    const uint32_t at = out.AppendZeros(kDescriptorSize);
+    const uint32_t at = out.AppendZeros(form.charTableEntrySize);
     out.PutReference(at + kDescriptorRows, rows[size_t(width - 1)]);
-    out.U8(at + kDescriptorModifications, uint8_t(width));
-    out.U8(at + kDescriptorRowSize, uint8_t(RowSize(width)));
+    out.U8(at + form.charTableModifications, uint8_t(width));
+    out.U8(at + form.charTableRowSize, uint8_t(RowSize(width)));
     if (first == 0) first = at;
   }
-  out.AppendZeros(kDescriptorSize);
+  out.AppendZeros(form.charTableEntrySize);
   return first;
 }
 
@@ -184,6 +193,7 @@ SerialisedTables SerialiseLayoutTables(const KeyboardLayout& layout, const Proce
   const std::array<uint16_t, 128> scanCodes = BuildScanCodeTable(keys, layout);
   const std::vector<ScanVk> e0 = BuildE0Table(keys, layout, state.patch);
 
+  const kbd::TableForm& form = kind == ImageKind::X86Native ? kbd::kNarrowReferences : kbd::kWideReferences;
   SerialisedTables result{DataSection(imageBase), 0};
   DataSection& out = result.section;
   const uint32_t scanCodesAt = AppendScanCodes(out, scanCodes);
@@ -191,28 +201,28 @@ SerialisedTables SerialiseLayoutTables(const KeyboardLayout& layout, const Proce
   const uint32_t e1At = out.Append(kE1Table);
   const uint32_t deadKeysAt = AppendDeadKeys(out, layout);
   const uint32_t ligaturesAt = ligatures.entries.empty() ? 0 : AppendLigatures(out, ligatures);
-  const uint32_t modifiersAt = AppendModifiers(out, plan, state.patch.ShiftCtrlPatch);
-  const uint32_t keyNamesAt = AppendKeyNames(out, state.keyNames, kind);
-  const uint32_t keyNamesExtAt = AppendKeyNames(out, state.extendedKeyNames, kind);
+  const uint32_t modifiersAt = AppendModifiers(out, form, plan, state.patch.ShiftCtrlPatch);
+  const uint32_t keyNamesAt = AppendKeyNames(out, form, state.keyNames, kind);
+  const uint32_t keyNamesExtAt = AppendKeyNames(out, form, state.extendedKeyNames, kind);
   // Without dead-key names the field stays null, as libraries were written before.
-  const uint32_t keyNamesDeadAt = state.deadKeyNames.count > 0 ? AppendDeadKeyNames(out, state.deadKeyNames) : 0;
-  const uint32_t descriptorsAt = AppendDescriptors(out, AppendCharacterTables(out, rows));
+  const uint32_t keyNamesDeadAt = state.deadKeyNames.count > 0 ? AppendDeadKeyNames(out, form, state.deadKeyNames) : 0;
+  const uint32_t descriptorsAt = AppendDescriptors(out, form, AppendCharacterTables(out, rows));
 
-  const uint32_t t = out.AppendZeros(kTablesSize);
-  out.PutReference(t + kTablesCharModifiers, modifiersAt);
-  out.PutReference(t + kTablesVkToWcharTable, descriptorsAt);
-  out.PutReference(t + kTablesDeadKey, deadKeysAt);
-  out.PutReference(t + kTablesKeyNames, keyNamesAt);
-  out.PutReference(t + kTablesKeyNamesExt, keyNamesExtAt);
-  out.PutReference(t + kTablesKeyNamesDead, keyNamesDeadAt);
-  out.PutReference(t + kTablesVscToVk, scanCodesAt);
-  out.U8(t + kTablesMaxVscToVk, kMaxVscToVk);
-  out.PutReference(t + kTablesVscToVkE0, e0At);
-  out.PutReference(t + kTablesVscToVkE1, e1At);
-  out.U32(t + kTablesLocaleFlags, LocaleFlags(layout, state.windowsVersion));
-  out.U8(t + kTablesLgMax, ligatures.maxLength);
-  out.U8(t + kTablesLgEntrySize, ligatures.entrySize);
-  out.PutReference(t + kTablesLigature, ligaturesAt);
+  const uint32_t t = out.AppendZeros(form.TablesSize() + kTypeAndSubTypeSize);
+  out.PutReference(t + form.charModifiers, modifiersAt);
+  out.PutReference(t + form.vkToWcharTable, descriptorsAt);
+  out.PutReference(t + form.deadKey, deadKeysAt);
+  out.PutReference(t + form.keyNames, keyNamesAt);
+  out.PutReference(t + form.keyNamesExt, keyNamesExtAt);
+  out.PutReference(t + form.keyNamesDead, keyNamesDeadAt);
+  out.PutReference(t + form.vscToVk, scanCodesAt);
+  out.U8(t + form.maxVscToVk, kMaxVscToVk);
+  out.PutReference(t + form.vscToVkE0, e0At);
+  out.PutReference(t + form.vscToVkE1, e1At);
+  out.U32(t + form.localeFlags, LocaleFlags(layout, state.windowsVersion));
+  out.U8(t + form.lgMax, ligatures.maxLength);
+  out.U8(t + form.lgEntrySize, ligatures.entrySize);
+  out.PutReference(t + form.ligature, ligaturesAt);
   // dwType and dwSubType stay 0.
   result.tablesRva = t;
   return result;

@@ -46,6 +46,7 @@ struct ImageFormat {
 };
 
 const ImageFormat& ImageFormat32();
+const ImageFormat& ImageFormatNative32();
 const ImageFormat& ImageFormat64();
 
 struct ImagePlan {

@@ -24,8 +24,16 @@ constexpr ImageFormat kFormat32{
     0x100000, 0x1000, 0x100000, 0x1000, kRelocHighLow, &AppendEntryCode32,
 };
 
+// The same image for a 32-bit Windows; only its tables' form differs.
+constexpr ImageFormat kFormatNative32 = [] {
+  ImageFormat format = kFormat32;
+  format.kind = ImageKind::X86Native;
+  return format;
+}();
+
 }  // namespace
 
 const ImageFormat& ImageFormat32() { return kFormat32; }
+const ImageFormat& ImageFormatNative32() { return kFormatNative32; }
 
 }  // namespace tastora

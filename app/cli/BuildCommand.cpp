@@ -20,12 +20,13 @@
 namespace tastora {
 namespace {
 
-constexpr char kUsage[] = "usage: tastora build DATAFILE -o OUT32.dll [--x64 OUT64.dll]\n";
+constexpr char kUsage[] = "usage: tastora build DATAFILE -o OUT32.dll [--x64 OUT64.dll] [--native32 OUT.dll]\n";
 
 struct BuildArgs {
   std::string input;
   std::string out32;
   std::string out64;
+  std::string outNative32;  // for a Windows that is 32-bit throughout
 };
 
 std::optional<BuildArgs> ParseArgs(const std::vector<std::string>& args) {
@@ -35,6 +36,8 @@ std::optional<BuildArgs> ParseArgs(const std::vector<std::string>& args) {
       parsed.out32 = args[++i];
     } else if (args[i] == "--x64" && i + 1 < args.size() && parsed.out64.empty()) {
       parsed.out64 = args[++i];
+    } else if (args[i] == "--native32" && i + 1 < args.size() && parsed.outNative32.empty()) {
+      parsed.outNative32 = args[++i];
     } else if (!args[i].empty() && args[i][0] != '-' && parsed.input.empty()) {
       parsed.input = args[i];
     } else {
@@ -100,6 +103,8 @@ int RunBuild(const std::vector<std::string>& args) {
   const LibraryWriterPorts ports{*writer, dialogs};
   bool ok = Write(&WriteLayoutLibrary32, parsed->out32, *layout, state, ports);
   if (!parsed->out64.empty()) ok = Write(&WriteLayoutLibrary64, parsed->out64, *layout, state, ports) && ok;
+  if (!parsed->outNative32.empty())
+    ok = Write(&WriteLayoutLibraryNative32, parsed->outNative32, *layout, state, ports) && ok;
   return ok ? kExitOk : kExitFailure;
 }
 

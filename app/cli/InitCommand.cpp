@@ -120,7 +120,8 @@ bool WriteRootLibraries(const std::string& rootDir, RootWindows windows, std::st
     }
     const LibraryWriterPorts ports{*writer, dialogs};
     const std::string path32 = (windowsFolder / (win64 ? "syswow64" : "system32") / entry.fileNt).string();
-    if (WriteLayoutLibrary32(path32, *layout, state, ports) != LibraryWriteResult::Written) {
+    const auto write32 = win64 ? &WriteLayoutLibrary32 : &WriteLayoutLibraryNative32;
+    if (write32(path32, *layout, state, ports) != LibraryWriteResult::Written) {
       error = "could not write " + path32;
       return false;
     }
