@@ -22,7 +22,8 @@ InstallResult TFEditKbd::InstallDirect() {
     return InstallResult::Installed;
   }
   try {
-    if (WriteLayoutLibrary32(EditorPath, *layout_, state_, LibraryWriterPorts{ports_.writer, ports_.dialogs}) ==
+    // Windows NT before 2000 is 32-bit throughout: its libraries have 4-byte references.
+    if (WriteLayoutLibraryNative32(EditorPath, *layout_, state_, LibraryWriterPorts{ports_.writer, ports_.dialogs}) ==
         LibraryWriteResult::Written)
       return InstallResult::Installed;
     Refuse("");

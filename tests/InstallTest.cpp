@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 
+#include "LayoutCheck.h"
 #include "app/ExportLayout.h"
 #include "app/MainActions.h"
 #include "app/cli/Commands.h"
@@ -54,7 +55,13 @@ std::string ImageKind(const fs::path& path) {
   const auto at = [&](size_t i) { return i < bytes.size() ? uint8_t(bytes[i]) : 0u; };
   const size_t pe = at(0x3C) | at(0x3D) << 8 | at(0x3E) << 16;
   const unsigned machine = at(pe + 4) | at(pe + 5) << 8;
-  return machine == 0x14C ? "PE32" : machine == 0x8664 ? "PE32+" : "?";
+  if (machine == 0x8664) return "PE32+";
+  if (machine != 0x14C) return "?";
+  // Which form its tables take: a Windows that is 32-bit throughout reads
+  // 4-byte references, the 32-bit view of 64-bit Windows 8-byte ones.
+  const std::vector<uint8_t> image(bytes.begin(), bytes.end());
+  if (testing::CheckLayoutLibrary(image, 8).empty()) return "PE32";
+  return testing::CheckLayoutLibrary(image, 4).empty() ? "PE32 narrow" : "PE32 broken";
 }
 
 // Dialogs that record what they show and answer from a list (then Yes).
@@ -316,7 +323,7 @@ TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
       if (c.recordsReplacedFile) {
         // Beside the system file, which never changes.
         EXPECT_EQ(ReadText(root.File(c.folder32, c.systemFile)), systemFileBefore);
-        EXPECT_EQ(ImageKind(root.File(c.folder32, registered)), "PE32");
+        EXPECT_EQ(ImageKind(root.File(c.folder32, registered)), c.native64 ? "PE32" : "PE32 narrow");
         ExpectLibraryHolds(root.File(c.folder32, registered), kGerman);
         if (c.native64) {
           EXPECT_EQ(ReadText(root.File("system32", c.systemFile)), native64Before);
@@ -334,7 +341,7 @@ TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
       }
       if (c.windows == RootWindows::WindowsXp && !c.recordsReplacedFile) {
         // Windows NT 4: straight over the registered file.
-        EXPECT_EQ(ImageKind(root.File(c.folder32, c.systemFile)), "PE32");
+        EXPECT_EQ(ImageKind(root.File(c.folder32, c.systemFile)), "PE32 narrow");
         ExpectLibraryHolds(root.File(c.folder32, c.systemFile), kGerman);
       }
       if (c.windows == RootWindows::Windows98) {

@@ -212,6 +212,10 @@ TEST(LayoutLibraryReader, CompiledLibrariesOnEveryRoad) {
       {"scancodes", "x86_64", Road::Loader, 0, 0},
       {"names", "i686", Road::Loader, 9, 4}, {"names", "i686", Road::FileImage, 9, 4},
       {"names", "i686", Road::OlderSystem, 9, 4}, {"names", "x86_64", Road::Loader, 9, 4},
+      // The libraries of a Windows that is 32-bit throughout: 4-byte references.
+      {"us", "i686-ref32", Road::Loader, 4, 3},       {"us", "i686-ref32", Road::FileImage, 4, 3},
+      {"features", "i686-ref32", Road::Loader, 7, 4}, {"features", "i686-ref32", Road::FileImage, 7, 4},
+      {"names", "i686-ref32", Road::Loader, 9, 4},    {"names", "i686-ref32", Road::FileImage, 9, 4},
   };
   for (const Case& c : cases) {
     const std::string name = std::string(c.layout) + "-" + c.arch + ".dll";
@@ -420,6 +424,12 @@ TEST(LayoutLibraryReader, BrokenLibrariesEndWithTheirMessage) {
   };
   using Patch = void (*)(HandImage&, size_t, uint32_t);
   const std::vector<std::string> none, admin{kRunAsAdministrator}, bad{"Bad layout."};
+  const std::vector<std::string> neither{
+      "Bad layout.\rIts tables are in neither form of keyboard layout tables: with references of 4 bytes "
+      "(32-bit Windows) or of 8 bytes (64-bit Windows)."};
+  const std::vector<std::string> itanium{
+      "This layout library is built for the Itanium (IA64) processor (machine 0x0200).\rOnly layout libraries for "
+      "x86, x64 and ARM64 processors can be read."};
   const Case cases[] = {
       {"file cut inside the tables", {}, [](HandImage& i, Patch) { i.file.resize(i.tablesOffset + 0x20); },
        Road::FileImage, admin, 0, 77, 0},
@@ -447,6 +457,19 @@ TEST(LayoutLibraryReader, BrokenLibrariesEndWithTheirMessage) {
       {"1300 dead keys", {.deadKeys = 1300}, [](HandImage&, Patch) {}, Road::FileImage, none, 1200, 1, 2},
       {"300 names", {.names = 300}, [](HandImage&, Patch) {}, Road::FileImage, none, 1, 256, 2},
       {"ligature entries of 0 bytes", {.ligatureEntrySize = 0}, [](HandImage&, Patch) {}, Road::FileImage, none, 1, 1, 2},
+      // The upper half of a wide reference holds a value, and read narrow
+      // there is no scan-code table length: neither form.
+      {"tables in neither form, loaded", {}, [](HandImage& i, Patch p) { p(i, i.tablesOffset + 4, 0x12345678); },
+       Road::Loader, neither, 0, 77, 0},
+      {"tables in neither form, from the file", {},
+       [](HandImage& i, Patch p) { p(i, i.tablesOffset + 4, 0x12345678); }, Road::FileImage, neither, 0, 77, 0},
+      {"a library for another processor", {},
+       [](HandImage& i, Patch) {
+         const size_t pe = i.file[0x3C] | size_t(i.file[0x3D]) << 8;
+         i.file[pe + 4] = 0x00;
+         i.file[pe + 5] = 0x02;
+       },
+       Road::Loader, itanium, 0, 77, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
