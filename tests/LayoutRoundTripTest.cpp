@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -114,6 +116,35 @@ std::string FirstDifferences(const LayoutBehaviour& expected, const LayoutBehavi
   return text;
 }
 
+// What the original typed, with the three things a library we write always
+// does differently and that no typist can tell: scan codes the original
+// leaves without a key get their standard VK (the standard scan-code table
+// is written whole); Break types ETX when the original has no VK_CANCEL row
+// (the seed row); and a row for a VK that no scan code of the original
+// produces, such as the VK_CAPITAL row of a layout whose Caps Lock is a Ctrl
+// key, may go, since no key of the model sends that VK.
+LayoutBehaviour AsRebuiltMayDiffer(LayoutBehaviour original, const LayoutBehaviour& rebuilt) {
+  constexpr uint8_t kCancel = 0x03;
+  constexpr uint16_t kNumpadFlag = 0x0800;
+  constexpr std::array<uint8_t, 11> kNumpadVks{0x60, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6E};
+  for (const auto& [scan, vk] : rebuilt.scanCodes) original.scanCodes.emplace(scan, vk);
+  std::set<uint8_t> reached, typedBefore, typedAfter;
+  for (const auto& [scan, vk] : original.scanCodes) {
+    reached.insert(uint8_t(vk & 0xFF));
+    if (vk & kNumpadFlag) reached.insert(kNumpadVks.begin(), kNumpadVks.end());  // with Num Lock on
+  }
+  for (const auto& [state, typed] : original.typed) typedBefore.insert(state.vk);
+  for (const auto& [state, typed] : rebuilt.typed) typedAfter.insert(state.vk);
+  std::erase_if(original.typed, [&](const auto& entry) {
+    const uint8_t vk = entry.first.vk;
+    return !reached.contains(vk) && !typedAfter.contains(vk);
+  });
+  if (!typedBefore.contains(kCancel))
+    for (const auto& [state, typed] : rebuilt.typed)
+      if (state.vk == kCancel) original.typed.emplace(state, typed);
+  return original;
+}
+
 class LayoutRoundTrip : public ::testing::TestWithParam<std::tuple<const char*, Build>> {};
 
 TEST_P(LayoutRoundTrip, RebuiltLibrariesTypeAsTheOriginal) {
@@ -128,15 +159,22 @@ TEST_P(LayoutRoundTrip, RebuiltLibrariesTypeAsTheOriginal) {
   const Prepared model = ThroughTheModel(*file);
   EXPECT_EQ(model.messages, std::vector<std::string>{});
   using BuildFn = LayoutImage (*)(const KeyboardLayout&, const ProcessState&, std::string_view);
-  for (const auto& [bits, buildImage] : {std::pair<const char*, BuildFn>{"64-bit", &BuildLayoutImage64},
-                                         std::pair<const char*, BuildFn>{"32-bit", &BuildLayoutImage32}}) {
-    SCOPED_TRACE(bits);
-    const LayoutImage image = buildImage(*model.layout, model.state, "layout.dll");
+  const struct {
+    const char* what;
+    BuildFn build;
+    ReferenceWidth width;
+  } images[] = {{"64-bit", &BuildLayoutImage64, ReferenceWidth::Eight},
+                {"32-bit", &BuildLayoutImage32, ReferenceWidth::Eight},
+                {"32-bit Windows", &BuildLayoutImageNative32, ReferenceWidth::Four}};
+  for (const auto& kind : images) {
+    SCOPED_TRACE(kind.what);
+    const LayoutImage image = kind.build(*model.layout, model.state, "layout.dll");
     ASSERT_TRUE(image.fits());
-    EXPECT_EQ(testing::CheckLayoutLibrary(image.bytes), std::vector<std::string>{});
-    const auto rebuilt = Behaviour(image.bytes, ReferenceWidth::Eight, Zeros::Kept);
+    EXPECT_EQ(testing::CheckLayoutLibrary(image.bytes, unsigned(kind.width)), std::vector<std::string>{});
+    const auto rebuilt = Behaviour(image.bytes, kind.width, Zeros::Kept);
     ASSERT_TRUE(rebuilt);
-    EXPECT_TRUE(*original == *rebuilt) << FirstDifferences(*original, *rebuilt);
+    const LayoutBehaviour expected = AsRebuiltMayDiffer(*original, *rebuilt);
+    EXPECT_TRUE(expected == *rebuilt) << FirstDifferences(expected, *rebuilt);
   }
 }
 
