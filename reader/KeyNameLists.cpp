@@ -60,8 +60,11 @@ template <typename NameOf>
 bool ReadNameList(LayoutWalk& walk, Location list, KeyNameTable& table, NameOf nameOf) {
   if (list.IsNull()) return true;
   const auto first = walk.memory.U8(list + kbd::kKeyNameScan);
-  if (!first) return false;
-  // A list may open with an entry for scan code 0; the names follow it.
+  const auto firstName = walk.memory.U32(list + walk.tables.form->keyNameText);
+  if (!first || !firstName) return false;
+  // A list may open with an entry for scan code 0; the names follow it. An
+  // entry with neither scan code nor name is the end of an empty list.
+  if (*first == 0 && *firstName == 0) return true;
   for (uint64_t i = *first == 0 ? 1 : 0; table.count < kMaxKeyNames; ++i) {
     const Location at = list + i * walk.tables.form->keyNameEntrySize;
     const auto scan = walk.memory.U8(at + kbd::kKeyNameScan);

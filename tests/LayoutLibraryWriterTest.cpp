@@ -934,7 +934,8 @@ std::optional<std::vector<uint8_t>> FileBytes(const std::string& path) {
 TEST(LayoutLibraryRoundTrip, CompiledLibrariesSurviveARewrite) {
   int seen = 0;
   for (const char* name : {"us-i686.dll", "us-x86_64.dll", "features-i686.dll", "features-x86_64.dll", "names-i686.dll",
-                           "names-x86_64.dll"}) {
+                           "names-x86_64.dll", "central-i686-ref32.dll", "central-x86_64.dll", "columns-i686-ref32.dll",
+                           "columns-x86_64.dll"}) {
     const auto file = FileBytes(std::string(TASTORA_TEST_LAYOUTS_DIR) + "/" + name);
     if (!file) continue;
     ++seen;
@@ -1092,9 +1093,21 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> AllLibraries() {
   sources.push_back(UsLayout());
   sources.push_back(FeaturesLayout());
   sources.push_back(StressLayout(60));
+  // Layouts built by another tool (here the C compiler), read and written anew.
+  for (const char* name : {"central", "columns", "names"}) {
+    const auto file = FileBytes(std::string(TASTORA_TEST_LAYOUTS_DIR) + "/" + name + "-x86_64.dll");
+    if (!file) continue;
+    ReadBack read = Read(*file, true);
+    Source s;
+    s.name = std::string("rebuilt-") + name;
+    *s.layout = *read.layout;
+    s.state = read.state;
+    sources.push_back(std::move(s));
+  }
   for (const Source& s : sources) {
     all.emplace_back(s.name + "-x86.dll", BuildLayoutImage32(*s.layout, s.state, s.name + ".dll").bytes);
     all.emplace_back(s.name + "-x64.dll", BuildLayoutImage64(*s.layout, s.state, s.name + ".dll").bytes);
+    all.emplace_back(s.name + "-x86native.dll", BuildLayoutImageNative32(*s.layout, s.state, s.name + ".dll").bytes);
   }
   return all;
 }
