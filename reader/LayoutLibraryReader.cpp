@@ -29,6 +29,11 @@ constexpr const char* kUnknownTables =
 
 enum class Walked { Read, Unrecognised, Broken };
 
+void Report(Walked walked, const char* broken, Dialogs& dialogs) {
+  if (walked == Walked::Unrecognised) dialogs.ShowMessage(kUnknownTables);
+  if (walked == Walked::Broken) dialogs.ShowMessage(broken);
+}
+
 // The tables at `at`, into the model and the companion tables.
 Walked WalkTables(LayoutMemory& memory, Location at, uint64_t anchor, const ReferenceResolver& resolver,
                   KeyboardLayout& layout, ProcessState& state, Dialogs& dialogs) {
@@ -60,16 +65,7 @@ void ReadThroughLibrary(LibraryHandle library, const std::vector<uint8_t>& fileI
   };
   const Location at = resolver.Resolve(static_cast<uint32_t>(*tables), *descriptor);
   // Tables that run out of the library are as bad as a missing descriptor.
-  switch (WalkTables(memory, at, *descriptor, resolver, layout, state, ports.dialogs)) {
-    case Walked::Read:
-      break;
-    case Walked::Unrecognised:
-      ports.dialogs.ShowMessage(kUnknownTables);
-      break;
-    case Walked::Broken:
-      ports.dialogs.ShowMessage(kBadLayout);
-      break;
-  }
+  Report(WalkTables(memory, at, *descriptor, resolver, layout, state, ports.dialogs), kBadLayout, ports.dialogs);
 }
 
 Walked ReadThroughFileImage(const std::vector<uint8_t>& fileImage, KeyboardLayout& layout, ProcessState& state,
@@ -101,16 +97,7 @@ void ReadLayoutLibrary(const std::string& path, KeyboardLayout& layout, ProcessS
   }
   // Newer systems may refuse a library in the system folder to a program
   // without administrator rights; its file can still be read.
-  switch (ReadThroughFileImage(fileImage, layout, state, ports.dialogs)) {
-    case Walked::Read:
-      break;
-    case Walked::Unrecognised:
-      ports.dialogs.ShowMessage(kUnknownTables);
-      break;
-    case Walked::Broken:
-      ports.dialogs.ShowMessage(kRunAsAdministrator);
-      break;
-  }
+  Report(ReadThroughFileImage(fileImage, layout, state, ports.dialogs), kRunAsAdministrator, ports.dialogs);
 }
 
 }  // namespace tastora
