@@ -5,6 +5,7 @@
 
 #include "datafile/LayoutDataFile.h"
 #include "datafile/MarkupExport.h"
+#include "datafile/MessagesAboutFile.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
@@ -14,7 +15,8 @@
 namespace tastora {
 namespace {
 
-// Passes messages on and remembers whether any of them reported a failure.
+// Passes messages on and remembers whether any of them reported a failure:
+// a reader that had to say something about the file did not read all of it.
 class FailureWatch final : public Dialogs {
  public:
   explicit FailureWatch(Dialogs& inner) : inner_(inner) {}
@@ -64,12 +66,14 @@ std::optional<std::string> ExportLayoutFile(const std::string& path, ProcessStat
                                             const LayoutSourcePorts& ports) {
   auto layout = std::make_unique<KeyboardLayout>();
   Clear(*layout, state);
+  MessagesAboutFile aboutFile(ports.dialogs, path);
+  FailureWatch watch(aboutFile);
   if (IsLayoutLibrary(path, ports.files)) {
-    FailureWatch watch(ports.dialogs);
     ReadLayoutLibrary(path, *layout, state, LayoutReaderPorts{ports.files, ports.loader, watch});
     if (watch.failed) return std::nullopt;
   } else if (const auto kbd = KbdFileBytes(path, ports.files)) {
-    if (!ReadKbdImage(*kbd, *layout, state, ports.dialogs)) return std::nullopt;
+    // The reader goes on past a damaged part and says so; the export does not.
+    if (!ReadKbdImage(*kbd, *layout, state, watch) || watch.failed) return std::nullopt;
   } else if (!ImportLayoutFile(path, *layout, state, DataFilePorts{ports.files, ports.dialogs, ports.codePages})) {
     return std::nullopt;
   }

@@ -20,9 +20,11 @@ struct LayoutSourcePorts {
 };
 
 // Reads the layout in `path` (a layout library, an older-family ".kbd" file,
-// or a layout data file in any of its forms) and returns its markup, or no value when it could not be read
-// (the reason has been shown through the dialogs). ImportError travels to the
-// caller.
+// or a layout data file in any of its forms) and returns its markup, or no
+// value when it could not be read whole: a reader's message about the file
+// (shown through the dialogs, with the file's name under it) means no export,
+// save the note that a library's scan codes beyond the layout's capacity were
+// left out. ImportError travels to the caller.
 std::optional<std::string> ExportLayoutFile(const std::string& path, ProcessState& state,
                                             const LayoutSourcePorts& ports);
 

@@ -122,6 +122,43 @@ MainActions::MainActions(SystemPorts& system, CodePages& codePages, Dialogs& dia
 
 MainActions::~MainActions() = default;
 
+MainActions::ActionGuard::~ActionGuard() {
+  if (!owner_ || --owner_->actionDepth_ > 0) return;
+  owner_->EndSystemChange();
+  if (owner_->system_.lock) owner_->system_.lock->Release();
+}
+
+MainActions::ActionGuard MainActions::Exclusive() {
+  if (actionDepth_ > 0) {
+    ++actionDepth_;
+    return ActionGuard(this);
+  }
+  if (system_.lock && !HoldForAction(*system_.lock, lockWait, dialogs_)) return ActionGuard(nullptr);
+  if (!BeginSystemChange()) {
+    if (system_.lock) system_.lock->Release();
+    return ActionGuard(nullptr);
+  }
+  ++actionDepth_;
+  return ActionGuard(this);
+}
+
+// The one place where an action starts on the system it now holds: the
+// registry is read again where another program changed it meanwhile, and
+// what programs killed while writing left behind is cleared away (after the
+// registry, which may still need a temporary file of its own to mend itself).
+bool MainActions::BeginSystemChange() {
+  if (!system_.registry->RefreshIfChanged()) return false;
+  if (system_.lock) system_.lock->RemoveStaleTemporaries();
+  return true;
+}
+
+// And the one place where it ends, before the lock is let go. Registry
+// writes held back for the whole action (BeginWrites in BeginSystemChange,
+// EndWrites here) would also need the action to learn here whether they
+// were written, before it reports its result; each action writes through at
+// once so far.
+void MainActions::EndSystemChange() {}
+
 void MainActions::Start() {
   state_.windowsVersion = system_.session->Version();
   LoadConversionSettings(*system_.profile, state_);
@@ -164,7 +201,39 @@ bool MainActions::LoadDataFile(const std::string& dataFile, KeyboardLayout& layo
   return false;
 }
 
+std::string MainActions::RegisteredFile(int position) {
+  if (!HasEntry(position)) return "";
+  AllLayoutsReg.SetKey(std::string(kLayoutsKey) + "\\" + catalogue_->Get(position).EffectiveKlid());
+  return AllLayoutsReg.ReadText("Layout File");
+}
+
+LayoutEntry MainActions::CurrentEntry(int position) {
+  LayoutEntry entry = catalogue_->Get(position);
+  // Another program may have installed onto it since the catalogue was read.
+  const std::string registered = RegisteredFile(position);
+  if (!(entry.LayoutFile == registered)) {
+    catalogue_->SetLayoutFile(entry, registered);
+    entry.LayoutFile = registered;
+  }
+  return entry;
+}
+
+bool MainActions::PrepareLayout(const std::string& path, const std::string& dataFile) {
+  Clear(*layout_, state_);
+  // What the reader cannot read it reports; the data file replaces the layout anyway.
+  if (state_.IsNtPlatform())
+    ReadLayoutLibrary(path, *layout_, state_, LayoutReaderPorts{*system_.files, *system_.loader, dialogs_});
+  else
+    (void)ReadKbdFile(path, *layout_, state_, KbdReaderPorts{*system_.files, dialogs_});
+  if (!LoadDataFile(dataFile, *layout_)) return false;
+  AdjustNumpad(*layout_, state_);
+  editor_->Layout() = *layout_;
+  return true;
+}
+
 InstallResult MainActions::Edit(int position, const std::string& dataFile) {
+  const ActionGuard guard = Exclusive();
+  if (!guard.Held()) return InstallResult::Failed;
   if (!HasEntry(position)) {
     // At the window this is a click without a selected row.
     if (CommandLineMode)
@@ -174,32 +243,31 @@ InstallResult MainActions::Edit(int position, const std::string& dataFile) {
     return InstallResult::Failed;
   }
   editedPosition_ = position;
-  const LayoutEntry entry = catalogue_->Get(position);
+  const LayoutEntry entry = CurrentEntry(position);
   TFEditKbd& editor = *editor_;
   editor.EditorPath.clear();
   // The name comes from the registry and is joined to the system folder.
-  if (!IsPlainFileName(entry.LayoutFile.View())) {
-    dialogs_.ShowError("The layout file name \"" + entry.LayoutFile.Str() + "\" of " + entry.LayoutText.Str() +
-                           " is not a file name in the system folder.\r" + kNotInstalled,
+  if (const std::string problem = FileNameProblem(entry.LayoutFile.View()); !problem.empty()) {
+    dialogs_.ShowError("The layout file name " + ShownFileName(entry.LayoutFile.View()) + " of " +
+                           entry.LayoutText.Str() + " is not a file name in the system folder: " + problem + ".\r" +
+                           kNotInstalled,
+                       "Error");
+    return InstallResult::Failed;
+  }
+  // A longer name is cut in the catalogue, and would name another file.
+  if (const std::string registered = RegisteredFile(position); registered.size() > entry.LayoutFile.capacity) {
+    dialogs_.ShowError("The layout file name " + ShownFileName(registered) + " of " + entry.LayoutText.Str() +
+                           " is longer than the " + std::to_string(entry.LayoutFile.capacity) +
+                           " characters a layout file name may have.\r" + kNotInstalled,
                        "Error");
     return InstallResult::Failed;
   }
   if (!IsDataFileName(dataFile)) return InstallResult::Failed;
 
   const std::string path = system_.systemFiles->SystemDirectory() + "\\" + entry.LayoutFile.Str();
-  Clear(*layout_, state_);
-  // What the reader cannot read it reports; the data file replaces the layout anyway.
-  if (state_.IsNtPlatform())
-    ReadLayoutLibrary(path, *layout_, state_, LayoutReaderPorts{*system_.files, *system_.loader, dialogs_});
-  else
-    (void)ReadKbdFile(path, *layout_, state_, KbdReaderPorts{*system_.files, dialogs_});
+  if (!PrepareLayout(path, dataFile)) return InstallResult::Failed;
   editor.EditorPath = path;
-  editor.Layout() = *layout_;
   editor.EditorEntry = entry;
-
-  if (!LoadDataFile(dataFile, *layout_)) return InstallResult::Failed;
-  AdjustNumpad(*layout_, state_);
-  editor.Layout() = *layout_;
   editor.chbShowMess = settings_.showMessages;
   const InstallResult result = editor.btnOKClick();
   if (!CommandLineMode) {
@@ -209,12 +277,20 @@ InstallResult MainActions::Edit(int position, const std::string& dataFile) {
   return result;
 }
 
+bool MainActions::WriteSettings(const std::function<bool(Profile&)>& write) {
+  const ActionGuard guard = Exclusive();
+  return guard.Held() && write(*system_.profile);
+}
+
 std::string MainActions::NewLayoutLanguage(std::optional<int> selectedRow) const {
   if (selectedRow && HasEntry(*selectedRow)) return catalogue_->Get(*selectedRow).LanguageId.Str();
   return "0";
 }
 
 NewLayoutResult MainActions::New(int templatePosition, int32_t language, const std::string& name) {
+  const ActionGuard guard = Exclusive();
+  if (!guard.Held()) return NewLayoutResult{false, "", "", kLockBusy};
+  if (HasEntry(templatePosition)) (void)CurrentEntry(templatePosition);
   NewLayoutResult made =
       CreateWithParams(templatePosition, language, name, *catalogue_, state_.IsNtPlatform(),
                        NewLayoutPorts{*system_.registry, *system_.systemFiles, dialogs_});
@@ -223,40 +299,94 @@ NewLayoutResult MainActions::New(int templatePosition, int32_t language, const s
 }
 
 InstallResult MainActions::Restore(int position) {
+  const ActionGuard guard = Exclusive();
+  if (!guard.Held()) return InstallResult::Failed;
   if (!HasEntry(position)) {
     if (CommandLineMode)
       dialogs_.ShowError("There is no layout at position " + std::to_string(position) + " of the catalogue.",
                          "Error");
     return InstallResult::Failed;
   }
+  (void)CurrentEntry(position);
   AnswerWatch watch(dialogs_);
   if (RestoreLayout(*catalogue_, position, RestorePorts{*system_.registry, *system_.systemFiles, watch}))
     return InstallResult::Installed;
   return watch.declined ? InstallResult::Cancelled : InstallResult::Failed;
 }
 
+InstallResult MainActions::Create(int templatePosition, int32_t language, const std::string& name,
+                                  const std::string& dataFile) {
+  const ActionGuard guard = Exclusive();
+  if (!guard.Held()) return InstallResult::Failed;
+  if (HasEntry(templatePosition)) (void)CurrentEntry(templatePosition);
+  const NewLayoutPorts ports{*system_.registry, *system_.systemFiles, dialogs_};
+  TFEditKbd& editor = *editor_;
+  editor.EditorPath.clear();
+
+  // Everything is checked before anything is made: the plan, then the data
+  // file read over the template's library, which the new layout starts as a
+  // copy of.
+  std::string error;
+  const std::optional<NewLayoutPlan> plan =
+      PlanNewLayout(templatePosition, language, name, *catalogue_, state_.IsNtPlatform(), ports, error);
+  if (!plan) return InstallResult::Failed;
+  if (!IsDataFileName(dataFile) ||
+      !PrepareLayout(system_.systemFiles->SystemDirectory() + "\\" + plan->templateFile, dataFile))
+    return InstallResult::Failed;
+
+  LayoutEntry entry;
+  entry.Id = plan->klid;
+  entry.LanguageId = plan->klid.substr(4);
+  entry.LayoutLanguageId = plan->klid.substr(4);
+  entry.LayoutText = name;
+  entry.LayoutId = plan->layoutId;
+  entry.LayoutFile = plan->fileName;
+  editor.EditorEntry = entry;
+  editor.EditorPath = system_.systemFiles->SystemDirectory() + "\\" + plan->fileName;
+  editor.chbShowMess = settings_.showMessages;
+  // The user may stop at the duplicate-key report: nothing is made yet.
+  if (!editor.Confirm()) return InstallResult::Cancelled;
+
+  // The copies, then the library, and the registration last, so that a
+  // failed file write leaves no registry change to take back.
+  NewLayoutMade made;
+  bool done = CopyTemplate(*plan, ports, made, error);
+  if (done) {
+    done = editor.Stage() == InstallResult::Installed;
+    if (!done) error = "The new layout " + plan->klid + " (" + name + ") was not made.";
+  }
+  if (done) {
+    const std::string registered = editor.RegisteredName().empty() ? plan->fileName : editor.RegisteredName();
+    done = RegisterNewLayout(*plan, registered, ports, made, error);
+  }
+  if (!done) {
+    bool fileStillNamed = false;
+    std::string left = UndoNewRegistration(*plan, made, ports, fileStillNamed);
+    if (fileStillNamed) {
+      left += "\r" + editor.RegisteredName();
+      for (const auto& copy : made.copies) left += "\r" + copy.first;
+    } else {
+      left += editor.Undo();
+      left += RemoveCopies(made, ports);
+    }
+    dialogs_.ShowError(UndoneText(error, left), "Error");
+    return InstallResult::Failed;
+  }
+
+  BuildCatalogue();
+  editedPosition_ = -1;
+  for (int i = 0; i < catalogue_->Count() && editedPosition_ < 0; ++i)
+    if (SamePath(catalogue_->Get(i).Id.View(), plan->klid)) editedPosition_ = i;
+  editor.Prompt();
+  if (!CommandLineMode) dialogs_.ShowMessage(kImportedSuccessfully);
+  return InstallResult::Installed;
+}
+
 InstallResult MainActions::RunCommandLine(const CommandLine& commandLine) {
   CommandLineMode = true;
   state_.unattended = true;
   if (!commandLine.create) return Edit(commandLine.position, commandLine.dataFile);
-
-  const std::string& name = commandLine.create->name;
-  const NewLayoutResult made = New(commandLine.position, commandLine.create->language, name);
-  if (!made.created) return InstallResult::Failed;
-  // The first entry of that name, unless it is an older layout: the data
-  // file belongs on the layout just made.
-  std::optional<int> target;
-  for (int i = 0; i < catalogue_->Count() && !target; ++i) {
-    const LayoutEntry entry = catalogue_->Get(i);
-    if (entry.LayoutText == name && SamePath(entry.Id.View(), made.klid)) target = i;
-  }
-  if (!target) {
-    dialogs_.ShowError("The new layout " + made.klid + " (" + name + ") is not in the catalogue, so nothing was " +
-                           "installed onto it.",
-                       "Error");
-    return InstallResult::Failed;
-  }
-  return Edit(*target, commandLine.dataFile);
+  return Create(commandLine.position, commandLine.create->language, commandLine.create->name, commandLine.dataFile);
 }
 
 }  // namespace tastora

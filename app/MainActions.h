@@ -4,7 +4,9 @@
 // Restore actions and the program's own command line. The command-line
 // program calls it now; the Windows GUI only draws the list and calls it.
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +14,7 @@
 
 #include "app/Settings.h"
 #include "model/KeyboardLayout.h"
+#include "platform/ActionLock.h"
 #include "platform/Session.h"
 #include "system/EdKbd.h"
 #include "system/Locales.h"
@@ -54,6 +57,28 @@ class MainActions {
   MainActions(SystemPorts& system, CodePages& codePages, Dialogs& dialogs, ProcessState& state);
   ~MainActions();
 
+  // Holds the system's action lock while it lives: every action that
+  // changes the system takes one, and the command line one for its whole
+  // run, so that the catalogue it acts on is read under the lock too.
+  // Guards of one MainActions nest on the first one's hold. When the lock
+  // cannot be had (after waiting up to lockWait) the refusal has been shown
+  // and Held() is false: the action must not go on.
+  class ActionGuard {
+   public:
+    ActionGuard(ActionGuard&& other) noexcept : owner_(other.owner_) { other.owner_ = nullptr; }
+    ActionGuard& operator=(ActionGuard&&) = delete;
+    ~ActionGuard();
+    bool Held() const { return owner_ != nullptr; }
+
+   private:
+    friend class MainActions;
+    explicit ActionGuard(MainActions* owner) : owner_(owner) {}
+    MainActions* owner_;
+  };
+  [[nodiscard]] ActionGuard Exclusive();
+  // How long an action waits for another program changing the same system.
+  std::chrono::milliseconds lockWait = kDefaultLockWait;
+
   // Start-up: the version, the settings and the catalogue.
   void Start();
   // Discards the catalogue and builds it again from the registry.
@@ -76,6 +101,15 @@ class MainActions {
   NewLayoutResult New(int templatePosition, int32_t language, const std::string& name);
   // Points the entry at `position` back at the system's own file.
   InstallResult Restore(int position);
+  // A new layout from the template at `templatePosition` with the data file
+  // installed onto it, whole or not at all: the data file is read and the
+  // layout checked before anything is made, and on a failure what was made
+  // is taken back.
+  InstallResult Create(int templatePosition, int32_t language, const std::string& name, const std::string& dataFile);
+  // Writes to the settings file ("loader.ini"), which installs share: under the lock.
+  bool WriteSettings(const std::function<bool(Profile&)>& write);
+  // "Layout File" of the entry at `position` as the registry has it now.
+  std::string RegisteredFile(int position);
   // The first entry, from position 0, whose layout text is `name`.
   std::optional<int> FindByLayoutText(const std::string& name) const;
 
@@ -90,6 +124,14 @@ class MainActions {
   bool IsDataFileName(const std::string& dataFile);
   bool LoadDataFile(const std::string& dataFile, KeyboardLayout& layout);
   bool HasEntry(int position) const;
+  // The entry at `position` with its layout file as the registry has it
+  // now; the catalogue learns it too.
+  LayoutEntry CurrentEntry(int position);
+  // The editor's layout: the library at `path` (the system folder's) with
+  // the data file read over it.
+  bool PrepareLayout(const std::string& path, const std::string& dataFile);
+  bool BeginSystemChange();
+  void EndSystemChange();
 
   SystemPorts& system_;
   CodePages& codePages_;
@@ -104,6 +146,7 @@ class MainActions {
   std::unique_ptr<KeyboardLayout> layout_;
   std::unique_ptr<TFEditKbd> editor_;
   int editedPosition_ = -1;
+  int actionDepth_ = 0;  // guards alive
 };
 
 }  // namespace tastora

@@ -25,4 +25,11 @@ class CapacityError : public ImportError {
   using ImportError::ImportError;
 };
 
+// A markup document whose root element is never closed: a file cut short,
+// which would otherwise load as the keys read so far.
+class IncompleteFileError : public ImportError {
+ public:
+  IncompleteFileError() : ImportError("The layout data file is incomplete: it ends before </VYR_DAT_FILE>.") {}
+};
+
 }  // namespace tastora

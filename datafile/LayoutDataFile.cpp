@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "datafile/ImportErrors.h"
+#include "datafile/MessagesAboutFile.h"
 #include "datafile/NumberText.h"
 #include "datafile/OlderDataFiles.h"
 #include "model/FontScripts.h"
@@ -56,17 +57,24 @@ TLoader::TLoader(ProcessState& processState, const DataFilePorts& ports)
     : work(std::make_unique<KeyboardLayout>()), process_(processState), ports_(ports) {
   reader.OnTagOpen = [this](const TXMLTag& tag) { TagOpen(tag); };
   reader.OnTagClose = [this](const TXMLTag& tag) { TagClose(tag); };
+  reader.OnUnclosed = [this](const TXMLTag& tag) { rootLeftOpen = rootLeftOpen || tag.Name == "VYR_DAT_FILE"; };
 }
 
 template <typename ParseFn>
 bool TLoader::Load(KeyboardLayout& layout, ParseFn&& parse) {
   const ProcessSnapshot before(process_);
   state = State::BeforeRoot;
+  rootLeftOpen = false;
   process_.fileIsNT = process_.IsNtPlatform();
   Clear(*work, process_);
   try {
     parse();
+    // Whatever it held so far, a file cut short is not the layout its author made.
+    if (rootLeftOpen) throw IncompleteFileError();
   } catch (const CapacityError&) {
+    before.Restore(process_);
+    throw;
+  } catch (const IncompleteFileError&) {
     before.Restore(process_);
     throw;
   }
@@ -348,9 +356,10 @@ bool LoadLayoutLines(const std::vector<std::string>& lines, KeyboardLayout& layo
 
 bool ImportLayoutFile(const std::string& fileName, KeyboardLayout& layout, ProcessState& state,
                       const DataFilePorts& ports) {
+  MessagesAboutFile aboutFile(ports.dialogs, fileName);
   const auto head = ports.files.ReadFile(fileName, kMagicLength, /*openForWriting=*/true);
   if (!head || head->size() < kMagicLength) {
-    ports.dialogs.ShowMessage("Could not read file");
+    aboutFile.ShowMessage("Could not read file");
     return false;
   }
   if (std::memcmp(head->data(), kMarkupMagic, kMagicLength) == 0)
@@ -358,7 +367,7 @@ bool ImportLayoutFile(const std::string& fileName, KeyboardLayout& layout, Proce
 
   const auto whole = ports.files.ReadFile(fileName, kDataFileBufferSize, /*openForWriting=*/true);
   if (!whole) {
-    ports.dialogs.ShowMessage("Could not read file");
+    aboutFile.ShowMessage("Could not read file");
     return false;
   }
   // The magic is the text of the first 8 bytes up to the first zero byte.
@@ -370,7 +379,7 @@ bool ImportLayoutFile(const std::string& fileName, KeyboardLayout& layout, Proce
   else if (magic == "VYR2000")
     lines = ConvertVyr2000File(fileName, ports.files, ports.dialogs, state);
   else {
-    ports.dialogs.ShowMessage("This is not vyr32 file!");
+    aboutFile.ShowMessage("This is not vyr32 file!");
     return false;
   }
   return LoadLayoutLines(lines, layout, state, ports);

@@ -27,9 +27,11 @@ struct DataFilePorts {
 inline constexpr char kMarkupMagic[] = "<VYR_DAT_FILE";
 
 // Recognises the form of the file and loads it into `layout`. Problems are
-// shown as messages; a load that does not complete leaves `layout` as it was.
-// Returns whether the layout was replaced. ImportError (a number that does
-// not convert, a value beyond the layout's capacities) travels to the caller.
+// shown as messages, each followed by the file's name on a line of its own;
+// a load that does not complete leaves `layout` as it was. Returns whether
+// the layout was replaced. ImportError (a number that does not convert, a
+// value beyond the layout's capacities, a document that ends before its root
+// element is closed) travels to the caller.
 bool ImportLayoutFile(const std::string& fileName, KeyboardLayout& layout, ProcessState& state,
                       const DataFilePorts& ports);
 
@@ -68,6 +70,7 @@ class TLoader {
   KeyNameTable* NameTableOf(State s) const;
 
   State state = State::BeforeRoot;
+  bool rootLeftOpen = false;  // the text ended inside the root element
   std::unique_ptr<KeyboardLayout> work;
   int32_t currentIndex = 0;
   int32_t ligatureKey = 0;

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "datafile/LineWriter.h"
+#include "datafile/MessagesAboutFile.h"
 #include "datafile/XmlTag.h"
 #include "model/Bytes.h"
 #include "model/CompanionTables.h"
@@ -337,12 +338,13 @@ std::vector<std::string> Convert(std::span<const uint8_t> fileBytes, const FormL
 
 std::vector<std::string> ConvertFile(const std::string& fileName, const FormLayout& form, FileSystem& files,
                                      Dialogs& dialogs, ProcessState& state) {
+  MessagesAboutFile aboutFile(dialogs, fileName);
   auto bytes = files.ReadFile(fileName, kDataFileBufferSize, /*openForWriting=*/true);
   if (!bytes) {
-    dialogs.ShowMessage("Could not read file");
+    aboutFile.ShowMessage("Could not read file");
     return {};
   }
-  return Convert(*bytes, form, dialogs, state);
+  return Convert(*bytes, form, aboutFile, state);
 }
 
 }  // namespace

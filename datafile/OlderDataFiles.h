@@ -19,7 +19,8 @@ namespace tastora {
 inline constexpr size_t kDataFileBufferSize = 300001;
 
 // Read the file and convert it. An empty list when the file cannot be read,
-// lacks the magic or is refused; the user has then been told why.
+// lacks the magic or is refused; the user has then been told why, and which
+// file it was.
 std::vector<std::string> ConvertVyr32File(const std::string& fileName, FileSystem& files, Dialogs& dialogs,
                                           ProcessState& state);
 std::vector<std::string> ConvertVyr2000File(const std::string& fileName, FileSystem& files, Dialogs& dialogs,

@@ -129,10 +129,12 @@ std::vector<std::string> SplitLines(std::string_view text) {
 TXMLReader::~TXMLReader() = default;
 
 void TXMLReader::LoadFromFile(const std::string& fileName, FileSystem& files) {
-  // Layout data files are a few hundred kilobytes at most.
-  constexpr size_t kMaxFileBytes = size_t{64} << 20;
-  const std::optional<std::vector<uint8_t>> bytes = files.ReadFile(fileName, kMaxFileBytes, false);
+  // One byte more than the limit tells a file at the limit from a larger one.
+  const std::optional<std::vector<uint8_t>> bytes = files.ReadFile(fileName, kMaxMarkupFileBytes + 1, false);
   if (!bytes) throw FileOpenError("Cannot open file \"" + fileName + "\".");
+  if (bytes->size() > kMaxMarkupFileBytes)
+    throw FileOpenError("The file is larger than " + std::to_string(kMaxMarkupFileBytes >> 20) +
+                        " MB: too large for a layout data file.\r" + fileName);
   // The parser sees the lines joined without their breaks; building that text
   // straight from the file spares a string per line.
   Lines.clear();
@@ -328,7 +330,14 @@ void TXMLReader::Parse(TBufferedReader& source) {
           break;
       }
     }
-    Clear();
+    // What the text left open was never closed: say so, innermost first. A
+    // start tag the text ends inside counts once its name has been read.
+    if (element && !closing && OnUnclosed) OnUnclosed(*element);
+    while (!stack_.empty()) {
+      std::unique_ptr<TXMLTag> open = std::move(stack_.back());
+      stack_.pop_back();
+      if (OnUnclosed) OnUnclosed(*open);
+    }
   } catch (...) {
     // A handler gave up: leave no open elements behind, and raise no more events.
     stack_.clear();

@@ -1,8 +1,11 @@
 #pragma once
 // The layout data files' own markup reader: a character-level state machine
 // that turns text into element-opened and element-closed events. It reports
-// no syntax errors; malformed input becomes elements or text.
+// no syntax errors; malformed input becomes elements or text. Elements the
+// text leaves open are reported as such, never as closed: a document cut
+// short must not pass for a whole one.
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -16,7 +19,7 @@ namespace tastora {
 
 class FileSystem;
 
-// A file that cannot be opened.
+// A file that cannot be opened, or is too large to be read whole.
 class FileOpenError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -43,6 +46,10 @@ std::vector<std::string> SplitLines(std::string_view text);
 // The same lines joined without separators, as the parser reads them.
 std::string JoinedText(std::string_view text);
 
+// Layout data files are a few hundred kilobytes at most; a markup file larger
+// than this is refused, not read in part.
+inline constexpr size_t kMaxMarkupFileBytes = size_t{64} << 20;
+
 class TXMLReader {
  public:
   TXMLReader() = default;
@@ -54,11 +61,15 @@ class TXMLReader {
   std::function<void(const TXMLTag&)> OnTagOpen;
   std::function<void(const TXMLTag&)> OnTagClose;
   std::function<void(const std::string&)> OnText;
+  // Each element still open when the text ends, innermost first, and first
+  // of all a start tag the text ends inside once its name has been read; no
+  // close event is raised for them.
+  std::function<void(const TXMLTag&)> OnUnclosed;
 
   std::vector<std::string> Lines;
 
-  // Throws FileOpenError when the file cannot be opened. The file's text is
-  // parsed directly: Lines is left empty.
+  // Throws FileOpenError when the file cannot be opened or is larger than
+  // kMaxMarkupFileBytes. The file's text is parsed directly: Lines is left empty.
   void LoadFromFile(const std::string& fileName, FileSystem& files);
   void LoadFromStrings(const std::vector<std::string>& lines);
 

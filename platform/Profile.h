@@ -1,13 +1,15 @@
 #pragma once
 // INI files through the platform's profile functions: a file named without a
 // folder lives in the Windows folder; sections and keys match regardless of
-// case; every call opens the file, reads or writes one key and closes it, so
-// nothing is cached. A missing file or key gives the default.
+// case; every call opens the file, reads or writes and closes it, so nothing
+// is cached. A missing file or key gives the default.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tastora {
 
@@ -50,6 +52,12 @@ class Profile {
   // False when the file could not be written.
   virtual bool WriteString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& value) = 0;
+  // Sets (or, without a value, removes) several keys of one section by one
+  // replacement of the file: a program killed meanwhile leaves the file with
+  // all of the changes or none. False when the file could not be written; it
+  // is then as it was.
+  virtual bool WriteKeys(const std::string& file, const std::string& section,
+                         const std::vector<std::pair<std::string, std::optional<std::string>>>& changes) = 0;
 
   int32_t ReadInteger(const std::string& file, const std::string& section, const std::string& key,
                       int32_t defaultValue) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model/ProcessState.h"
+#include "platform/ActionLock.h"
 #include "platform/FileWriter.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Platform.h"
@@ -48,6 +49,8 @@ struct SystemPorts {
   std::unique_ptr<FileSystem> files;
   std::unique_ptr<FileWriter> writer;
   std::unique_ptr<LibraryLoader> loader;
+  // One action at a time on this system.
+  std::unique_ptr<ActionLock> lock;
 };
 
 // True where the program works on a Windows root folder (every host but

@@ -24,9 +24,17 @@ class SystemFiles {
   virtual bool DisableRedirection() = 0;
   // Wow64RevertWow64FsRedirection; only after a successful DisableRedirection.
   virtual void RevertRedirection() = 0;
+  // Whether the system has a native folder apart from the one this program
+  // sees (a 64-bit Windows), whether or not the switch to it works.
+  virtual bool HasNativeFolder() = 0;
+  // A file, not a folder.
   virtual bool FileExists(const std::string& path) = 0;
+  // Anything of that name: a file, a folder, a link.
+  virtual bool PathExists(const std::string& path) = 0;
   // CopyFileA failing when `to` exists.
   virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+  // DeleteFileA: a file, never a folder. False when it is still there.
+  virtual bool RemoveFile(const std::string& path) = 0;
 };
 
 // Redirection switched off for a scope, and always switched back on.

@@ -3,6 +3,8 @@
 #include "model/ProcessState.h"
 #include "model/VkNames.h"
 #include "platform/Platform.h"
+#include "platform/Profile.h"
+#include "platform/Session.h"
 #include "platform/SystemFiles.h"
 #include "system/NewKbd.h"
 #include "writer/UnassignedKeys.h"
@@ -41,24 +43,15 @@ bool SamePath(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string AlternateInstallName(std::string_view fileName) {
-  std::string name(fileName);
-  if (name.empty()) return name;
-  switch (name[0]) {
-    case 'k': name[0] = 'i'; break;
-    case 'i': name[0] = 'k'; break;
-    case 'l': name[0] = 'o'; break;
-    case 'o': name[0] = 'l'; break;
-    default: break;
-  }
-  return name;
+bool IsOwnCopyName(std::string_view fileName, std::string_view systemFile) {
+  if (systemFile.empty() || fileName.size() != systemFile.size() + 2 || fileName[1] != '_') return false;
+  const char prefix = Lower(fileName[0]);
+  return (prefix == 'l' || prefix == 'o') && SamePath(fileName.substr(2), systemFile);
 }
 
-std::string InstalledFileName(std::string_view fileName) {
-  if (fileName.size() >= 2 && fileName[1] == '_') {
-    std::string alternate = AlternateInstallName(fileName);
-    if (alternate != fileName) return alternate;
-  }
+std::string InstalledFileName(std::string_view fileName, std::string_view recordedSystemFile) {
+  if (IsOwnCopyName(fileName, recordedSystemFile))
+    return (Lower(fileName[0]) == 'l' ? "o_" : "l_") + std::string(recordedSystemFile);
   return "l_" + std::string(fileName);
 }
 
@@ -68,10 +61,23 @@ TFEditKbd::TFEditKbd(ProcessState& state, const InstallPorts& ports, TLocales& c
 }
 
 InstallResult TFEditKbd::btnOKClick() {
-  if (!ConfirmDuplicateKeys()) return InstallResult::Cancelled;
+  if (!Confirm()) return InstallResult::Cancelled;
+  InstallResult result = Stage();
+  if (result == InstallResult::Installed) result = Commit();
+  if (result != InstallResult::Installed) {
+    const std::string left = Undo();
+    if (!left.empty()) ports_.dialogs.ShowWarning("What the install wrote could not all be taken back; still there:" + left);
+    return result;
+  }
+  Prompt();
+  return result;
+}
+
+bool TFEditKbd::Confirm() {
+  if (!ConfirmDuplicateKeys()) return false;
   NormaliseUnassignedKeys(*layout_, state_);
   Modified = false;
-  return Dispatch();
+  return true;
 }
 
 bool TFEditKbd::ConfirmDuplicateKeys() {
@@ -92,15 +98,18 @@ void TFEditKbd::Refuse(const std::string& reason) {
   ports_.dialogs.ShowError(reason.empty() ? std::string(kNotInstalled) : reason + "\r" + kNotInstalled, "Error");
 }
 
-InstallResult TFEditKbd::Dispatch() {
+InstallResult TFEditKbd::Stage() {
+  staged_ = Staged{};
   // Everything below writes into the folder of EditorPath: it has to be the
-  // system folder and the name a plain file name, whatever the registry held.
+  // system folder and the name a Windows file name, whatever the registry held.
   const size_t cut = EditorPath.find_last_of('\\');
   const std::string folder = cut == std::string::npos ? std::string() : EditorPath.substr(0, cut + 1);
   const std::string fileName = cut == std::string::npos ? EditorPath : EditorPath.substr(cut + 1);
-  if (!IsPlainFileName(fileName) || !IsPlainFileName(EditorEntry.LayoutFile.View())) {
-    Refuse("The layout file name \"" + EditorEntry.LayoutFile.Str() + "\" is not a plain file name.");
-    return InstallResult::Failed;
+  for (const std::string& name : {fileName, EditorEntry.LayoutFile.Str()}) {
+    if (const std::string problem = FileNameProblem(name); !problem.empty()) {
+      Refuse("The layout file name " + ShownFileName(name) + " is not a plain file name: " + problem + ".");
+      return InstallResult::Failed;
+    }
   }
   if (!SamePath(folder, ports_.systemFiles.SystemDirectory() + "\\")) {
     Refuse("The layout library " + EditorPath + " is not in the system folder.");
@@ -108,17 +117,53 @@ InstallResult TFEditKbd::Dispatch() {
   }
 
   const WindowsVersion& version = state_.windowsVersion;
+  if (state_.IsNtPlatform())
+    return version.major >= 5 && version.build >= kFirstNt5Build ? InstallNt5(folder, fileName) : InstallDirect();
+  return version.minor >= kWindows98Minor ? InstallOnRestart() : InstallDirect();
+}
+
+void TFEditKbd::Prompt() {
+  const WindowsVersion& version = state_.windowsVersion;
   if (state_.IsNtPlatform()) {
-    const InstallResult result = version.major >= 5 && version.build >= kFirstNt5Build
-                                     ? InstallNt5(folder, fileName)
-                                     : InstallDirect();
-    if (result == InstallResult::Installed && chbShowMess) AskLogOff();
-    return result;
+    if (chbShowMess) AskLogOff();
+  } else if (version.minor >= kWindows98Minor) {
+    // The layout changes only when the system moves the new file over it.
+    if (ports_.dialogs.AskYesNo(kAskRestartAfterRename)) (void)ports_.session.EndSession(ExitMode::Restart);
+  } else if (chbShowMess) {
+    AskRestart();
   }
-  if (version.minor >= kWindows98Minor) return InstallOnRestart();
-  const InstallResult result = InstallDirect();
-  if (result == InstallResult::Installed && chbShowMess) AskRestart();
-  return result;
+}
+
+std::string TFEditKbd::Undo() {
+  std::string left;
+  bool filesGone = true;
+  for (auto it = staged_.files.rbegin(); it != staged_.files.rend(); ++it) {
+    const auto& [path, native] = *it;
+    bool removed = false;
+    if (native) {
+      // The path names the native folder only with the switch off.
+      const RedirectionOff off(ports_.systemFiles);
+      removed = off.Succeeded() && ports_.systemFiles.RemoveFile(path);
+    } else {
+      removed = ports_.systemFiles.RemoveFile(path);
+    }
+    if (!removed) {
+      filesGone = false;
+      left += "\r" + path;
+    }
+  }
+  staged_.files.clear();
+  // Left files stay recorded as our own, so that the next install may write over them.
+  if (!staged_.recordBefore.empty() && filesGone && !staged_.keepRecord) {
+    if (!WriteRecord(staged_.recordBefore)) left += std::string("\rthe record in ") + kLoaderIni;
+  }
+  staged_.recordBefore.clear();
+  if (staged_.renameBefore) {
+    if (!ports_.profile.WriteKeys(kWininitFile, kRenameSection, {*staged_.renameBefore}))
+      left += std::string("\rthe rename entry in ") + kWininitFile;
+    staged_.renameBefore.reset();
+  }
+  return left;
 }
 
 }  // namespace tastora

@@ -4,8 +4,11 @@
 // installs the layout in place of the catalogue entry it was read from.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "model/KeyboardLayout.h"
 #include "system/Locales.h"
@@ -57,15 +60,15 @@ inline constexpr char kNotInstalled[] = "The layout was not installed; its regis
 // Windows paths name the same file regardless of case.
 bool SamePath(std::string_view a, std::string_view b);
 
-// The name a later install writes: the first character swapped k<->i and
-// l<->o, anything else kept.
-std::string AlternateInstallName(std::string_view fileName);
+// Whether `fileName` is one of the two copies ("l_" or "o_" and the name)
+// that installs make of `systemFile`, regardless of case.
+bool IsOwnCopyName(std::string_view fileName, std::string_view systemFile);
 
 // The file an install over a layout using `fileName` writes and registers on
-// Windows 2000 and later: "l_" + the name over a system file, the alternate
-// name over a file of an earlier install. A name that swaps to itself would
-// be written over while registered, so it is treated as a system file.
-std::string InstalledFileName(std::string_view fileName);
+// Windows 2000 and later, when "loader.ini" records `recordedSystemFile` as
+// the system file the layout had: the other copy over one of our copies of
+// it, else "l_" + the name, whatever the name looks like.
+std::string InstalledFileName(std::string_view fileName, std::string_view recordedSystemFile);
 
 class TFEditKbd {
  public:
@@ -85,18 +88,41 @@ class TFEditKbd {
 
   // Checks the layout for keys sharing a VK, normalises the keys without
   // characters of their own, then writes and registers the library the way
-  // the platform needs.
+  // the platform needs. On a failure what was written is taken back.
   InstallResult btnOKClick();
 
+  // btnOKClick in its steps, for an install onto a layout that is being made
+  // in the same action. Confirm: the duplicate-key check and the
+  // normalising; false when the user stopped there. Stage: everything but
+  // the registration (the record of the replaced file, the library, the
+  // rename entry). Commit: the registration. Prompt: the log-off or restart
+  // question. Undo: takes back what Stage wrote; what could not be taken
+  // back, each on a line of its own (empty when nothing is left).
+  bool Confirm();
+  InstallResult Stage();
+  InstallResult Commit();
+  void Prompt();
+  std::string Undo();
+  // The layout file the registration names after Commit.
+  const std::string& RegisteredName() const { return staged_.registeredName; }
+
  private:
+  // What Stage wrote, to be registered or taken back.
+  struct Staged {
+    std::string registeredName;
+    bool registers = false;  // Commit writes "Layout File"
+    std::vector<std::pair<std::string, bool>> files;  // a Windows path, and whether in the native folder
+    std::vector<std::pair<std::string, std::optional<std::string>>> recordBefore;  // loader.ini keys as they were
+    bool keepRecord = false;  // the registration relies on the record already
+    std::optional<std::pair<std::string, std::optional<std::string>>> renameBefore;  // wininit.ini entry as it was
+  };
+
   bool ConfirmDuplicateKeys();
-  InstallResult Dispatch();
   InstallResult InstallNt5(const std::string& folder, const std::string& fileName);
   InstallResult InstallDirect();
   InstallResult InstallOnRestart();
   InstallResult WriteImages(const std::string& path32, const std::string& name);
-  bool Register(const std::string& fileName);
-  void RecordReplacedFile(const std::string& fileName);
+  bool WriteRecord(const std::vector<std::pair<std::string, std::optional<std::string>>>& changes);
   void AskLogOff();
   void AskRestart();
   void Refuse(const std::string& reason);
@@ -105,6 +131,7 @@ class TFEditKbd {
   InstallPorts ports_;
   TLocales& catalogue_;
   std::unique_ptr<KeyboardLayout> layout_;
+  Staged staged_;
 };
 
 }  // namespace tastora

@@ -6,7 +6,6 @@
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
-#include "platform/Session.h"
 #include "reader/KbdFile.h"
 #include "system/EdKbd.h"
 #include "writer/LayoutLibraryWriter.h"
@@ -46,16 +45,20 @@ InstallResult TFEditKbd::InstallOnRestart() {
     Refuse("The layout file " + EditorPath + " cannot be replaced by a file of the same name.");
     return InstallResult::Failed;
   }
+  staged_.files.emplace_back(target, false);
   if (!WriteKbdFile(target, *layout_, state_, KbdWriterPorts{ports_.writer, ports_.dialogs})) {
     // A rename entry now would move an incomplete file over the layout.
     Refuse("");
     return InstallResult::Failed;
   }
+  // A sentinel no value takes tells a missing entry from an empty one.
+  constexpr char kMissing[] = "\x01missing";
+  const std::string before = ports_.profile.ReadString(kWininitFile, kRenameSection, EditorPath, kMissing);
   if (!ports_.profile.WriteString(kWininitFile, kRenameSection, EditorPath, target)) {
     Refuse(std::string("Could not write the rename entry to ") + kWininitFile + ".");
     return InstallResult::Failed;
   }
-  if (ports_.dialogs.AskYesNo(kAskRestartAfterRename)) (void)ports_.session.EndSession(ExitMode::Restart);
+  staged_.renameBefore.emplace(EditorPath, before == kMissing ? std::nullopt : std::optional<std::string>(before));
   return InstallResult::Installed;
 }
 

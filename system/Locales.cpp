@@ -56,12 +56,11 @@ LayoutEntry TLocales::Get(int position) const {
 }
 
 void TLocales::SetLayoutFile(const LayoutEntry& entry, std::string_view fileName) {
-  for (int i = 0; i < count_; ++i) {
-    if (entries_[size_t(i)].Id.View() == entry.Id.View()) {
-      entries_[size_t(i)].LayoutFile = fileName;
-      return;
-    }
-  }
+  // Every entry on that registration: the preload list may name it twice,
+  // or once directly and once through a substitute.
+  const std::string klid = entry.EffectiveKlid();
+  for (int i = 0; i < count_; ++i)
+    if (SameNoCase(entries_[size_t(i)].EffectiveKlid(), klid)) entries_[size_t(i)].LayoutFile = fileName;
 }
 
 void TLocales::ReadRegistration(TRegistryEnhanced& machine, LayoutEntry& entry) const {

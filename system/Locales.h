@@ -78,7 +78,8 @@ class TLocales {
   int Count() const { return count_; }
   // A copy of the entry; an empty one for a position outside 0 to Count - 1.
   LayoutEntry Get(int position) const;
-  // Sets LayoutFile of the first entry whose Id equals entry.Id.
+  // Sets LayoutFile of every entry registered where `entry` is (the same
+  // effective identifier, regardless of case).
   void SetLayoutFile(const LayoutEntry& entry, std::string_view fileName);
 
   static std::string LanguageNameOf(std::string_view languageId);

@@ -1,6 +1,7 @@
 #include "system/NewKbd.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 
 #include "system/LanguageTable.h"
@@ -57,9 +58,9 @@ std::string FolderOf(SystemFiles& files) {
   return folder;
 }
 
-// The first number from 1 up that is not among `names`.
+// The lowest number from 2 up that is not among `names`.
 int FirstFreeNumber(const std::vector<std::string>& names) {
-  for (int n = 1;; ++n)
+  for (int n = 2;; ++n)
     if (std::find(names.begin(), names.end(), std::to_string(n)) == names.end()) return n;
 }
 
@@ -98,18 +99,51 @@ std::optional<size_t> FindLanguageItem(const std::vector<LanguageItem>& items, s
   return std::nullopt;
 }
 
-bool IsPlainFileName(std::string_view name) {
-  return !name.empty() && name.find_first_of("\\/:") == std::string_view::npos &&
-         name.find("..") == std::string_view::npos;
+std::string FileNameProblem(std::string_view name) {
+  if (name.empty()) return "it is empty";
+  if (name.find_first_of("\\/:") != std::string_view::npos) return "it has a folder or drive part";
+  if (name.find("..") != std::string_view::npos) return "it has \"..\" in it";
+  for (char c : name)
+    if (uint8_t(c) < 0x20) return "it has a control character in it";
+  if (name.find_first_of("<>\"|?*") != std::string_view::npos)
+    return "it has a character Windows does not take in a file name (< > \" | ? *; a \"?\" also stands for one "
+           "outside the code page)";
+  if (name.back() == '.' || name.back() == ' ') return "it ends with a dot or a blank, which Windows drops";
+  // A device whatever the extension: "nul.dll" is NUL too.
+  std::string base = UpperCase(name.substr(0, name.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  static constexpr std::string_view kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  bool device = std::find(std::begin(kDevices), std::end(kDevices), base) != std::end(kDevices);
+  device = device || (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+                      base[3] >= '1' && base[3] <= '9');
+  if (device) return "it names the device " + base;
+  return "";
 }
 
-NewLayoutResult CreateWithParams(int32_t templatePosition, int32_t language, const std::string& layoutName,
-                                 const TLocales& catalogue, bool ntPlatform, const NewLayoutPorts& ports) {
-  NewLayoutResult result;
-  auto refuse = [&](std::string text) {
+bool IsPlainFileName(std::string_view name) { return FileNameProblem(name).empty(); }
+
+std::string ShownFileName(std::string_view name) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (char c : name) {
+    if (uint8_t(c) < 0x20) {
+      out += "\\x";
+      out += kDigits[uint8_t(c) >> 4];
+      out += kDigits[uint8_t(c) & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::optional<NewLayoutPlan> PlanNewLayout(int32_t templatePosition, int32_t language, const std::string& layoutName,
+                                           const TLocales& catalogue, bool ntPlatform, const NewLayoutPorts& ports,
+                                           std::string& error) {
+  auto refuse = [&](std::string text) -> std::optional<NewLayoutPlan> {
     ports.dialogs.ShowWarning(text);
-    result.error = std::move(text);
-    return result;
+    error = std::move(text);
+    return std::nullopt;
   };
   SystemFiles& files = ports.files;
 
@@ -118,11 +152,14 @@ NewLayoutResult CreateWithParams(int32_t templatePosition, int32_t language, con
                   " of the list to use as the template; the list has " + std::to_string(catalogue.Count()) +
                   " layouts, counted from 0.");
   const LayoutEntry entry = catalogue.Get(templatePosition);
-  const std::string templateFile = entry.LayoutFile.Str();
+  NewLayoutPlan plan;
+  plan.ntPlatform = ntPlatform;
+  plan.layoutName = layoutName;
+  plan.templateFile = entry.LayoutFile.Str();
   // The name comes from the registry and is joined to the system folder.
-  if (!IsPlainFileName(templateFile))
-    return refuse("The layout file \"" + templateFile + "\" of the template layout is not a file name in the " +
-                  "system folder, so no layout was created!");
+  if (const std::string problem = FileNameProblem(plan.templateFile); !problem.empty())
+    return refuse("The layout file " + ShownFileName(plan.templateFile) + " of the template layout is not a file " +
+                  "name in the system folder (" + problem + "), so no layout was created!");
 
   // The five-digit rows of the language list carry a layout variant above the language.
   const std::string language4 = Hex(uint32_t(language) & 0xFFFF, 4);
@@ -154,73 +191,182 @@ NewLayoutResult CreateWithParams(int32_t templatePosition, int32_t language, con
   // The file names in the system folder and, where there is one, in the
   // native one: a name taken in either would make one copy fail.
   const std::string folder = FolderOf(files);
-  auto nativeFolderHas = [&](const std::string& name) {
-    RedirectionOff off(files);
-    return off.Succeeded() && files.FileExists(FolderOf(files) + name);
-  };
-  if (!files.FileExists(folder + templateFile))
-    return refuse("The layout file " + folder + templateFile + " of the template layout is missing, so no " +
+  if (!files.FileExists(folder + plan.templateFile))
+    return refuse("The layout file " + folder + plan.templateFile + " of the template layout is missing, so no " +
                   "layout was created!");
   {
     RedirectionOff off(files);
     const std::string nativeFolder = FolderOf(files);
-    if (off.Succeeded() && !files.FileExists(nativeFolder + templateFile))
-      return refuse("The layout file " + nativeFolder + templateFile + " of the template layout is missing in the " +
-                    "64-bit system32 folder, so no layout was created!");
+    if (off.Succeeded() && !files.FileExists(nativeFolder + plan.templateFile))
+      return refuse("The layout file " + nativeFolder + plan.templateFile + " of the template layout is missing " +
+                    "in the 64-bit system32 folder, so no layout was created!");
   }
-
-  std::string fileName;
-  for (int i = 0; i < kMaxFileNumber && fileName.empty(); ++i) {
-    const std::string candidate = "KBD" + std::to_string(i) + (ntPlatform ? ".dll" : ".kbd");
-    if (!files.FileExists(folder + candidate) && !nativeFolderHas(candidate)) fileName = candidate;
-  }
-  if (fileName.empty()) return refuse("There is no free file name for a new layout in " + folder + "!");
-
-  // A registration must never name a file that is not there.
-  if (!files.CopyFile(folder + templateFile, folder + fileName))
-    return refuse("Could not copy " + folder + templateFile + " to " + folder + fileName +
-                  ", so no layout was created!");
-  {
+  // A folder of that name takes it as much as a file does.
+  auto taken = [&](const std::string& name) {
+    if (files.PathExists(folder + name)) return true;
     RedirectionOff off(files);
-    if (off.Succeeded()) {
-      const std::string nativeFolder = FolderOf(files);
-      if (!files.CopyFile(nativeFolder + templateFile, nativeFolder + fileName))
-        return refuse("Could not copy " + nativeFolder + templateFile + " to " + nativeFolder + fileName +
-                      " in the 64-bit system32 folder, so no layout was created!");
-    } else {
-      ports.dialogs.ShowMessage(kCannotRedirect);
-    }
+    return off.Succeeded() && files.PathExists(FolderOf(files) + name);
+  };
+  for (int i = 0; i < kMaxFileNumber && plan.fileName.empty(); ++i) {
+    const std::string candidate = "KBD" + std::to_string(i) + (ntPlatform ? ".dll" : ".kbd");
+    if (!taken(candidate)) plan.fileName = candidate;
   }
+  if (plan.fileName.empty()) return refuse("There is no free file name for a new layout in " + folder + "!");
 
-  const std::string klid = Hex(uint64_t(variant + 1), 4) + language4;
-  machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
-  bool registered = machine.WriteValue("Layout File", fileName) && machine.WriteValue("Layout Text", layoutName);
-  if (registered && variant >= 0) {
-    std::string layoutId = Hex(uint64_t(maxId + 1), 4);
-    if (layoutId.size() < width) layoutId.insert(0, width - layoutId.size(), '0');
-    registered = machine.WriteValue("Layout Id", layoutId);
+  plan.klid = Hex(uint64_t(variant + 1), 4) + language4;
+  if (variant >= 0) {
+    plan.layoutId = Hex(uint64_t(maxId + 1), 4);
+    if (plan.layoutId.size() < width) plan.layoutId.insert(0, width - plan.layoutId.size(), '0');
   }
-  if (!registered) return refuse("Could not write the registration of the new layout " + klid + "!");
-
-  // The first free number: counting the values would overwrite one when the
-  // numbers have gaps.
   TRegistryEnhanced user(ports.registry, RootKey::hkCurrentUser);
   user.SetKey(kPreloadKey);
-  bool preloaded;
-  if (ntPlatform) {
-    preloaded = user.WriteValue(std::to_string(FirstFreeNumber(user.GetValueNames())), klid);
-  } else {
-    const int number = FirstFreeNumber(user.GetKeyNames());
-    user.SetKey(std::string(kPreloadKey) + "\\" + std::to_string(number));
-    preloaded = user.WriteValue("", klid);
-  }
-  if (!preloaded)
-    return refuse("The new layout " + klid + " was registered, but could not be added to the list of the " +
-                  "user's layouts!");
+  plan.preloadName = std::to_string(FirstFreeNumber(ntPlatform ? user.GetValueNames() : user.GetKeyNames()));
+  return plan;
+}
 
+bool CopyTemplate(const NewLayoutPlan& plan, const NewLayoutPorts& ports, NewLayoutMade& made, std::string& error) {
+  SystemFiles& files = ports.files;
+  // A registration must never name a file that is not there.
+  const std::string folder = FolderOf(files);
+  made.copies.emplace_back(folder + plan.fileName, false);
+  if (!files.CopyFile(folder + plan.templateFile, folder + plan.fileName)) {
+    made.copies.pop_back();  // a copy that fails leaves nothing, and the name may be someone else's
+    error = "Could not copy " + folder + plan.templateFile + " to " + folder + plan.fileName +
+            ", so no layout was created!";
+    return false;
+  }
+  if (!files.HasNativeFolder()) return true;
+  RedirectionOff off(files);
+  if (!off.Succeeded()) {
+    ports.dialogs.ShowMessage(kCannotRedirect);
+    return true;
+  }
+  const std::string nativeFolder = FolderOf(files);
+  made.copies.emplace_back(nativeFolder + plan.fileName, true);
+  if (!files.CopyFile(nativeFolder + plan.templateFile, nativeFolder + plan.fileName)) {
+    made.copies.pop_back();
+    error = "Could not copy " + nativeFolder + plan.templateFile + " to " + nativeFolder + plan.fileName +
+            " in the 64-bit system32 folder, so no layout was created!";
+    return false;
+  }
+  return true;
+}
+
+bool RegisterNewLayout(const NewLayoutPlan& plan, const std::string& layoutFile, const NewLayoutPorts& ports,
+                       NewLayoutMade& made, std::string& error) {
+  // The registration and the preload entry reach the registry files
+  // together: each file written once, the machine's first.
+  RegistryWrites batch(ports.registry);
+  TRegistryEnhanced machine(ports.registry, RootKey::hkLocalMachine);
+  machine.SetKey(std::string(kLayoutsKey) + "\\" + plan.klid);
+  made.registered = true;
+  // "Layout File" last: a registration cut short names no file.
+  const bool registered = machine.WriteValue("Layout Text", plan.layoutName) &&
+                          (plan.layoutId.empty() || machine.WriteValue("Layout Id", plan.layoutId)) &&
+                          machine.WriteValue("Layout File", layoutFile);
+  if (!registered) {
+    error = "Could not write the registration of the new layout " + plan.klid + "!";
+    return false;
+  }
+
+  TRegistryEnhanced user(ports.registry, RootKey::hkCurrentUser);
+  made.preloaded = true;
+  bool preloaded;
+  if (plan.ntPlatform) {
+    user.SetKey(kPreloadKey);
+    preloaded = user.WriteValue(plan.preloadName, plan.klid);
+  } else {
+    user.SetKey(std::string(kPreloadKey) + "\\" + plan.preloadName);
+    preloaded = user.WriteValue("", plan.klid);
+  }
+  if (!preloaded) {
+    error = "The new layout " + plan.klid + " was registered, but could not be added to the list of the user's " +
+            "layouts!";
+    return false;
+  }
+  if (!batch.Commit()) {
+    error = "Could not write the registration of the new layout " + plan.klid + "!";
+    return false;
+  }
+  return true;
+}
+
+std::string UndoNewRegistration(const NewLayoutPlan& plan, NewLayoutMade& made, const NewLayoutPorts& ports,
+                                bool& fileStillNamed) {
+  std::string left;
+  fileStillNamed = false;
+  if (made.preloaded) {
+    TRegistryEnhanced user(ports.registry, RootKey::hkCurrentUser);
+    user.SetKey(kPreloadKey);
+    const bool removed = plan.ntPlatform ? user.DeleteValue(plan.preloadName) : user.DeleteKey(plan.preloadName);
+    if (removed) made.preloaded = false;
+    else left += "\rthe preload entry " + plan.preloadName;
+  }
+  if (made.registered) {
+    TRegistryEnhanced machine(ports.registry, RootKey::hkLocalMachine);
+    machine.SetKey(kLayoutsKey);
+    if (machine.DeleteKey(plan.klid)) {
+      made.registered = false;
+    } else {
+      left += "\rthe registration " + plan.klid;
+      machine.SetKey(std::string(kLayoutsKey) + "\\" + plan.klid);
+      fileStillNamed = !machine.ReadText("Layout File").empty();
+    }
+  }
+  return left;
+}
+
+std::string RemoveCopies(NewLayoutMade& made, const NewLayoutPorts& ports) {
+  SystemFiles& files = ports.files;
+  std::string left;
+  std::vector<std::pair<std::string, bool>> kept;
+  for (auto it = made.copies.rbegin(); it != made.copies.rend(); ++it) {
+    bool removed = false;
+    if (it->second) {
+      // The path names the native folder only with the switch off.
+      RedirectionOff off(files);
+      removed = off.Succeeded() && files.RemoveFile(it->first);
+    } else {
+      removed = files.RemoveFile(it->first);
+    }
+    if (!removed) {
+      kept.push_back(*it);
+      left += "\r" + it->first;
+    }
+  }
+  made.copies = std::move(kept);
+  return left;
+}
+
+std::string UndoNewLayout(const NewLayoutPlan& plan, NewLayoutMade& made, const NewLayoutPorts& ports) {
+  bool fileStillNamed = false;
+  std::string left = UndoNewRegistration(plan, made, ports, fileStillNamed);
+  if (!fileStillNamed) return left + RemoveCopies(made, ports);
+  for (const auto& copy : made.copies) left += "\r" + copy.first;
+  return left;
+}
+
+std::string UndoneText(const std::string& reason, const std::string& left) {
+  if (left.empty()) return reason + "\rWhat was made for it has been removed again.";
+  return reason + "\rWhat was made for it could not all be removed; still there:" + left;
+}
+
+NewLayoutResult CreateWithParams(int32_t templatePosition, int32_t language, const std::string& layoutName,
+                                 const TLocales& catalogue, bool ntPlatform, const NewLayoutPorts& ports) {
+  NewLayoutResult result;
+  const std::optional<NewLayoutPlan> plan =
+      PlanNewLayout(templatePosition, language, layoutName, catalogue, ntPlatform, ports, result.error);
+  if (!plan) return result;
+  NewLayoutMade made;
+  std::string error;
+  if (!CopyTemplate(*plan, ports, made, error) || !RegisterNewLayout(*plan, plan->fileName, ports, made, error)) {
+    result.error = UndoneText(error, UndoNewLayout(*plan, made, ports));
+    ports.dialogs.ShowWarning(result.error);
+    return result;
+  }
   result.created = true;
-  result.klid = klid;
-  result.fileName = fileName;
+  result.klid = plan->klid;
+  result.fileName = plan->fileName;
   return result;
 }
 

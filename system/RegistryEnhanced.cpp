@@ -94,6 +94,20 @@ bool TRegistryEnhanced::WriteValue(const std::string& valuePath, const RegistryV
   return key && key->SetValue(target.valueName, data);
 }
 
+bool TRegistryEnhanced::DeleteValue(const std::string& valuePath) {
+  Target target;
+  if (!Resolve(valuePath, true, target)) return false;
+  auto key = backend_.Open(root_, target.keyPath, false);
+  return !key || !key->QueryValue(target.valueName) || key->DeleteValue(target.valueName);
+}
+
+bool TRegistryEnhanced::DeleteKey(const std::string& subPath) {
+  Target target;
+  if (!Resolve(subPath, false, target)) return false;
+  if (!backend_.Open(root_, target.keyPath, false)) return true;
+  return backend_.DeleteKey(root_, target.keyPath);
+}
+
 std::vector<std::string> TRegistryEnhanced::GetValueNames(const std::string& subPath) {
   Target target;
   if (!Resolve(subPath, false, target)) return {};

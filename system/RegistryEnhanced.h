@@ -45,6 +45,10 @@ class TRegistryEnhanced {
   std::string ReadText(const std::string& valuePath) { return VariantText(ReadValue(valuePath)); }
   // Creates the key when needed. False when nothing was written.
   bool WriteValue(const std::string& valuePath, const RegistryVariant& value);
+  // Take back what a failed action wrote. True when the value (or the key
+  // below Key, which must have no subkeys) is not there afterwards.
+  bool DeleteValue(const std::string& valuePath);
+  bool DeleteKey(const std::string& subPath = "");
   std::vector<std::string> GetValueNames(const std::string& subPath = "");
   std::vector<std::string> GetKeyNames(const std::string& subPath = "");
 

@@ -26,9 +26,11 @@ bool RestoreLayout(TLocales& catalogue, int position, const RestorePorts& ports)
   const std::string restored = installed.substr(2);
 
   // The name comes from the registry and is joined to the system folder.
-  if (!IsPlainFileName(installed) || !IsPlainFileName(restored)) {
-    ports.dialogs.ShowWarning("The layout file \"" + installed + "\" is not a file name in the system folder, so " +
-                              "the layout cannot be restored!");
+  std::string problem = FileNameProblem(installed);
+  if (problem.empty()) problem = FileNameProblem(restored);
+  if (!problem.empty()) {
+    ports.dialogs.ShowWarning("The layout file " + ShownFileName(installed) + " is not a file name in the system " +
+                              "folder (" + problem + "), so the layout cannot be restored!");
     return false;
   }
   SystemFiles& files = ports.files;

@@ -87,7 +87,7 @@ TEST(ExportLayout, BrokenLibrariesAndUnknownFilesExportNothing) {
   EXPECT_FALSE(dialogs.messages.empty());
   dialogs.messages.clear();
   EXPECT_FALSE(ExportLayoutFile("text.vyr2000", state, ports));
-  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Could not read file"});
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Could not read file\rtext.vyr2000"});
   EXPECT_FALSE(ExportLayoutFile("missing.dll", state, ports));
 }
 

@@ -9,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -211,18 +212,29 @@ std::string Variant(const fs::path& dir, const std::string& name, const Edits& e
 
 // --- names ----------------------------------------------------------------
 
-TEST(InstallNames, AlternateAndNeverTheRegisteredFile) {
+TEST(InstallNames, TheOtherCopyOnlyOverACopyTheRecordCallsOurs) {
   struct Case {
     const char* registered;
+    const char* recorded;  // the system file loader.ini has for the layout
     const char* installed;
   };
   const Case cases[] = {
-      {"kbdus.dll", "l_kbdus.dll"},     {"l_kbdus.dll", "o_kbdus.dll"}, {"o_kbdus.dll", "l_kbdus.dll"},
-      {"k_kbdus.dll", "i_kbdus.dll"},   {"i_kbdus.dll", "k_kbdus.dll"}, {"KBD0.dll", "l_KBD0.dll"},
-      // No alternate: the registered file would be written over, so it counts as a system file.
-      {"x_kbdus.dll", "l_x_kbdus.dll"}, {"L_kbdus.dll", "l_L_kbdus.dll"}, {"a", "l_a"},
+      {"kbdus.dll", "", "l_kbdus.dll"},
+      {"kbdus.dll", "kbdus.dll", "l_kbdus.dll"},  // restored: the record stays
+      {"l_kbdus.dll", "kbdus.dll", "o_kbdus.dll"},
+      {"o_kbdus.dll", "kbdus.dll", "l_kbdus.dll"},
+      {"L_KBDUS.DLL", "kbdus.dll", "o_kbdus.dll"},
+      {"KBD0.dll", "", "l_KBD0.dll"},
+      // Named like our copies, but not recorded as ours: a system file.
+      {"l_kbdus.dll", "", "l_l_kbdus.dll"},
+      {"o_kbdus.dll", "kbdfr.dll", "l_o_kbdus.dll"},
+      {"k_CUSTOM.DLL", "", "l_k_CUSTOM.DLL"},
+      {"i_kbdus.dll", "kbdus.dll", "l_i_kbdus.dll"},
+      {"x_kbdus.dll", "", "l_x_kbdus.dll"},
+      {"a", "", "l_a"},
   };
-  for (const Case& c : cases) EXPECT_EQ(InstalledFileName(c.registered), c.installed) << c.registered;
+  for (const Case& c : cases)
+    EXPECT_EQ(InstalledFileName(c.registered, c.recorded), c.installed) << c.registered << " " << c.recorded;
 }
 
 TEST(InstallCommandLine, ReadsTheTwoFormsAndRefusesBadNumbers) {
@@ -317,8 +329,8 @@ TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
       const std::string& registered = c.registeredAfter[round];
       EXPECT_EQ(root.Registered("00000409"), registered);
       EXPECT_EQ(program.actions->Catalogue().Get(0).LayoutFile, registered);
-      // Only a 32-bit Windows NT lacks the native folder: it is told once per install.
-      EXPECT_EQ(program.dialogs.Shown(kCannotRedirect), !c.native64 && c.recordsReplacedFile);
+      // A Windows without a native folder has nothing to redirect to, and is not told it cannot.
+      EXPECT_FALSE(program.dialogs.Shown(kCannotRedirect));
 
       if (c.recordsReplacedFile) {
         // Beside the system file, which never changes.
@@ -582,14 +594,21 @@ TEST(Install, ADataFileThatDoesNotLoadIsNotInstalled) {
 TEST(Install, ALayoutFileOutsideTheSystemFolderIsRefused) {
   const char* const cases[] = {"..\\evil.dll", "C:\\evil.dll", "sub/evil.dll", "..", "", "evil.dll:stream",
                                // the installed name would not fit the catalogue, which would then cut it
-                               "abcdefghijklmnop.dll"};
+                               "abcdefghijklmnop.dll",
+                               // longer than the catalogue holds: cut, it would name another file
+                               "abcdefghijklmnopqrst.dll",
+                               // not names Windows takes as they are
+                               ".", "   ", "CON", "nul.dll", "evil?.dll", "evil.dll.", "evil\n.dll"};
   for (const char* layoutFile : cases) {
-    SCOPED_TRACE(layoutFile);
+    SCOPED_TRACE(ShownFileName(layoutFile));
     const Root root(RootWindows::Windows10);
     root.Register("00000409", layoutFile);
     Program program(root);
     EXPECT_EQ(program.actions->Edit(0, kGerman), InstallResult::Failed);
     EXPECT_TRUE(program.dialogs.Shown(kNotInstalled));
+    if (std::string_view(layoutFile).find("abcdefghijklmnop") == std::string_view::npos) {
+      EXPECT_TRUE(program.dialogs.Shown("is not a file name in the system folder: it ")) << program.dialogs.shown[0];
+    }
     EXPECT_EQ(root.Registered("00000409"), layoutFile);
     EXPECT_FALSE(fs::exists(root.Windows() / "loader.ini"));
     for (const auto& entry : fs::recursive_directory_iterator(root.dir))
@@ -624,6 +643,114 @@ TEST(Install, AnOddlyPrefixedSystemFileIsNeverWrittenOver) {
   EXPECT_EQ(root.Ini("loader.ini", "Existing", "00000409"), "x_kbdus.dll");
   ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
   EXPECT_EQ(root.Registered("00000409"), "o_x_kbdus.dll");
+}
+
+// What loader.ini records, not how a name looks, tells our copies from
+// anybody else's: an install writes over a file only when the record calls
+// it ours, never over a recorded system file, mends a record a killed
+// install did not get to write, and completes one cut short.
+TEST(Install, TheRecordDecidesWhatIsOurs) {
+  using Ini = std::vector<std::pair<std::string, std::string>>;
+  struct Case {
+    const char* what;
+    const char* registered;
+    std::vector<std::string> files;  // in both system folders, "someone's" unless a copy of kbdus.dll
+    Ini ini;
+    const char* installed;  // "Layout File" after one install; empty when refused
+    const char* recorded;   // the system file recorded for the layout afterwards
+    const char* message;    // part of the refusal
+  };
+  const Ini cutShort = {{"Count", "1"}, {"1key", "00000409"}, {"1file", "kbdus.dll"}};
+  const Ini restored = {{"Count", "1"}, {"1key", "00000409"}, {"1file", "kbdus.dll"}, {"00000409", "kbdus.dll"}};
+  const Ini otherRecorded = {{"Count", "1"}, {"1key", "00000407"}, {"1file", "l_kbdus.dll"},
+                             {"00000407", "l_kbdus.dll"}};
+  const Case cases[] = {
+      {"our name without a record: mended from the name", "l_kbdus.dll", {"l_kbdus.dll"}, {}, "o_kbdus.dll",
+       "kbdus.dll", ""},
+      {"a record cut short is completed, not made twice", "l_kbdus.dll", {"l_kbdus.dll"}, cutShort, "o_kbdus.dll",
+       "kbdus.dll", ""},
+      {"someone's file named like ours is a system file", "k_CUSTOM.DLL", {"k_CUSTOM.DLL"}, {}, "l_k_CUSTOM.DLL",
+       "k_CUSTOM.DLL", ""},
+      {"our name, but no system file beside it", "l_foo.dll", {"l_foo.dll"}, {}, "l_l_foo.dll", "l_foo.dll", ""},
+      {"a restored layout goes back onto our own copy", "kbdus.dll", {"l_kbdus.dll"}, restored, "l_kbdus.dll",
+       "kbdus.dll", ""},
+      {"a file the record does not call ours stays", "kbdus.dll", {"l_kbdus.dll"}, {}, "", "",
+       "is already in the system folder"},
+      {"a recorded system file is never written over", "kbdus.dll", {}, otherRecorded, "", "",
+       "is recorded in loader.ini as a system file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Root root(RootWindows::Windows10);
+    for (const char* folder : {"syswow64", "system32"})
+      for (const std::string& file : c.files) {
+        if (file == "l_kbdus.dll" && c.ini.empty() && std::string_view(c.registered) == "kbdus.dll") {
+          WriteText(root.File(folder, file), "someone's");
+        } else {
+          fs::copy_file(root.File(folder, "kbdus.dll"), root.File(folder, file));
+        }
+      }
+    for (const auto& [key, value] : c.ini) root.SetIni("loader.ini", "Existing", key, value);
+    root.Register("00000409", c.registered);
+    std::map<std::string, std::string> before;
+    for (const std::string& file : c.files) before[file] = ReadText(root.File("syswow64", file));
+
+    Program program(root);
+    const bool refused = *c.installed == '\0';
+    EXPECT_EQ(program.actions->Edit(0, kGerman), refused ? InstallResult::Failed : InstallResult::Installed);
+    if (refused) {
+      EXPECT_TRUE(program.dialogs.Shown(c.message));
+      EXPECT_EQ(root.Registered("00000409"), c.registered);
+      for (const std::string& file : c.files) EXPECT_EQ(ReadText(root.File("syswow64", file)), before[file]) << file;
+      continue;
+    }
+    EXPECT_EQ(root.Registered("00000409"), c.installed);
+    EXPECT_EQ(root.Ini("loader.ini", "Existing", "00000409"), c.recorded);
+    EXPECT_EQ(root.Ini("loader.ini", "Existing", "Count"), "1");
+    EXPECT_EQ(root.Ini("loader.ini", "Existing", "1file"), c.recorded);
+    // A second install takes the other copy and leaves every file that is not ours as it was.
+    ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+    EXPECT_EQ(root.Registered("00000409"), InstalledFileName(c.installed, c.recorded));
+    for (const std::string& file : c.files) {
+      if (!IsOwnCopyName(file, c.recorded)) {
+        EXPECT_EQ(ReadText(root.File("syswow64", file)), before[file]) << file;
+      }
+    }
+    EXPECT_EQ(root.Ini("loader.ini", "Existing", "Count"), "1");
+    // And restore goes back to the recorded system file, which is there.
+    EXPECT_EQ(program.actions->Restore(0), InstallResult::Installed);
+    EXPECT_EQ(root.Registered("00000409"), c.recorded);
+  }
+}
+
+// The preload list may name one layout twice: every entry follows the
+// install, and the next install in the same run goes on from our copy.
+TEST(Install, APreloadListNamingALayoutTwiceFollowsEveryInstall) {
+  const Root root(RootWindows::Windows10);
+  {
+    IconvCodePages codePages;
+    ScriptedDialogs dialogs;
+    std::string error;
+    auto system = OpenSystem(root.Path(), codePages, dialogs, error);
+    TRegistryEnhanced user(*system->registry, RootKey::hkCurrentUser);
+    user.SetKey(kPreloadKey);
+    EXPECT_TRUE(user.WriteValue("4", std::string("00000409")));
+  }
+  Program program(root);
+  ASSERT_EQ(program.actions->Catalogue().Get(3).Id, "00000409");
+  ASSERT_EQ(program.actions->Edit(3, kGerman), InstallResult::Installed);
+  EXPECT_EQ(program.actions->Catalogue().Get(0).LayoutFile, "l_kbdus.dll");
+  EXPECT_EQ(program.actions->Catalogue().Get(3).LayoutFile, "l_kbdus.dll");
+  ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
+  EXPECT_EQ(root.Registered("00000409"), "o_kbdus.dll");
+  EXPECT_EQ(root.Ini("loader.ini", "Existing", "00000409"), "kbdus.dll");
+  EXPECT_EQ(root.Ini("loader.ini", "Existing", "Count"), "1");
+
+  // What the command line reports comes from the registry.
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(RunInstall({"3", kGerman, "--root", root.Path()}), kExitOk);
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("its layout file is now l_kbdus.dll."), std::string::npos) << out;
 }
 
 // --- the command line -------------------------------------------------------------
@@ -681,9 +808,10 @@ TEST(InstallCommand, ExitStatusSaysWhatHappened) {
     EXPECT_NE(out.find(c.out), std::string::npos) << out;
     EXPECT_EQ(root.Registered("00000409"), c.registered);
   }
-  // The failed create still made its layout; the data file just did not go onto it.
+  // The failed create made nothing: its data file is read before anything is.
   EXPECT_EQ(root.Registered("00020409"), "KBDUSX.DLL");
-  EXPECT_EQ(root.Registered("00040409"), "KBD3.dll");
+  EXPECT_EQ(root.Registered("00040409"), "");
+  EXPECT_FALSE(fs::exists(root.File("syswow64", "KBD3.dll")));
   EXPECT_EQ(root.Registered("0000041F"), "l_KBD2.dll");
 }
 

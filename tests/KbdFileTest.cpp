@@ -8,11 +8,13 @@
 #include <utility>
 #include <vector>
 
+#include "app/ExportLayout.h"
 #include "model/Bytes.h"
 #include "model/KeyTable.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
 #include "platform/FileWriter.h"
+#include "platform/offline/IconvCodePages.h"
 #include "reader/KbdFile.h"
 #include "reader/KbdFormat.h"
 #include "tests/TestPorts.h"
@@ -192,6 +194,31 @@ ReadResult Read(std::vector<uint8_t> bytes) {
 }
 
 ReadResult Read(const HandFile& f) { return Read(Build(f)); }
+
+// An export of the file: whether it gave markup, and the messages shown.
+struct ExportResult {
+  bool exported = false;
+  std::vector<std::string> messages;
+};
+
+ExportResult Export(std::vector<uint8_t> bytes) {
+  ProcessState state;
+  state.unattended = true;
+  MemoryFileSystem files;
+  files.Put(kPath, std::move(bytes));
+  RecordingDialogs dialogs;
+  IconvCodePages codePages;
+  testing::FailingLoader loader;
+  const bool exported = ExportLayoutFile(kPath, state, LayoutSourcePorts{files, dialogs, codePages, loader}).has_value();
+  return {exported, dialogs.messages};
+}
+
+// The messages of a read, as an export shows them: the file named under each.
+std::vector<std::string> Named(const std::vector<std::string>& messages) {
+  std::vector<std::string> named;
+  for (const std::string& m : messages) named.push_back(m + "\r" + kPath);
+  return named;
+}
 
 int DeadFlagCount(const KeyboardLayout& layout) {
   int count = 0;
@@ -396,6 +423,10 @@ TEST(KbdFileReader, MoreThan500UnlistedScanCodesAreDroppedWithOneMessage) {
   EXPECT_EQ(r.layout->unresolvedCount, kMaxUnresolved);
   EXPECT_EQ(r.layout->unresolved[499].vk, 499 & 0xFF);
   EXPECT_EQ(r.messages, std::vector<std::string>{kError + "Too many scancodes!"});
+  // Every message of the reader is an error: the export stops at it.
+  const ExportResult e = Export(Build(f));
+  EXPECT_FALSE(e.exported);
+  EXPECT_EQ(e.messages, Named(r.messages));
 }
 
 TEST(KbdFileReader, NonTypingKeysWithCharactersBecomeAssignedKeys) {
@@ -449,6 +480,11 @@ TEST(KbdFileReader, HeaderProblemsAreReportedAndTheReadGoesOn) {
     EXPECT_TRUE(r.ok) << c.name;
     EXPECT_EQ(r.messages, c.messages) << c.name;
     EXPECT_EQ(r.layout->Key(27).chars[0] == 'a', c.charactersRead) << c.name;
+    // An install reads past the damage (the data file replaces the layout);
+    // an export of a damaged file gives nothing.
+    const ExportResult e = Export(c.bytes);
+    EXPECT_EQ(e.exported, c.messages.empty()) << c.name;
+    EXPECT_EQ(e.messages, Named(c.messages)) << c.name;
   }
 }
 

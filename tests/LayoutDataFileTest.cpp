@@ -3,6 +3,9 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "datafile/ImportErrors.h"
 #include "datafile/LayoutDataFile.h"
@@ -11,6 +14,7 @@
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
 #include "platform/offline/IconvCodePages.h"
+#include "tests/TestFiles.h"
 #include "tests/TestPorts.h"
 
 namespace tastora {
@@ -169,13 +173,6 @@ TEST(LayoutDataFile, LoadsEachElementIntoTheLayout) {
        Doc(R"(<SETTINGS font_script="0" altgr_used="1" lcid="409"/>)", kRoot,
            std::string(R"(<SETTINGS font_script="0" altgr_used="1" lcid="407"/>)") + kCreatedNt),
        [](const KeyboardLayout& l, const ProcessState&, const RecordingDialogs&) { EXPECT_EQ(l.lcid, 0x409); }},
-      {"a document missing its final closing tag still loads",
-       std::string(kRoot) + kCreatedNt + R"(<SETTINGS font_script="0" altgr_used="1" lcid="407"/>)",
-       [](const KeyboardLayout& l, const ProcessState&, const RecordingDialogs& d) {
-         EXPECT_EQ(l.lcid, 0x407);
-         ASSERT_EQ(d.messages.size(), 1u);
-         EXPECT_EQ(d.messages[0], "Layout: TEST\r\rFile created with VYR32 ver 3.00\r\rplatform WINNT");
-       }},
       {"a file from the 8-bit platform is widened with its font script and warned about",
        Doc(R"(<SETTINGS font_script="204" altgr_used="0" lcid="419"/>
 <KEYS ><KEY scan="10" vk="0051"><VALUE 0="E9" 1="C9"/></KEY></KEYS>
@@ -208,15 +205,14 @@ TEST(LayoutDataFile, RefusedFilesLeaveTheLayoutAlone) {
     const char* message;  // shown; empty when none is
   };
   const Case cases[] = {
-      {"read-only", Doc(""), true, "Could not read file"},
-      {"shorter than the magic", "<VYR_DAT_FIL", false, "Could not read file"},
-      {"byte order mark", "\xEF\xBB\xBF" + Doc(""), false, "This is not vyr32 file!"},
-      {"declaration", "<?xml version=\"1.0\"?>" + Doc(""), false, "This is not vyr32 file!"},
-      {"leading blank", " " + Doc(""), false, "This is not vyr32 file!"},
+      // The file's name follows the message on a line of its own.
+      {"read-only", Doc(""), true, "Could not read file\rf.vyr2000"},
+      {"shorter than the magic", "<VYR_DAT_FIL", false, "Could not read file\rf.vyr2000"},
+      {"byte order mark", "\xEF\xBB\xBF" + Doc(""), false, "This is not vyr32 file!\rf.vyr2000"},
+      {"declaration", "<?xml version=\"1.0\"?>" + Doc(""), false, "This is not vyr32 file!\rf.vyr2000"},
+      {"leading blank", " " + Doc(""), false, "This is not vyr32 file!\rf.vyr2000"},
       {"no CREATED", std::string(kRoot) + "<SETTINGS font_script=\"0\" altgr_used=\"1\" lcid=\"1\"/></VYR_DAT_FILE>",
        false, ""},
-      {"root nested in another element is still found but never closed right",
-       std::string(kRoot) + "<KEYS >", false, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -317,6 +313,50 @@ TEST(LayoutDataFile, CountsBeyondTheLayoutAreRefusedAndNothingChanges) {
   EXPECT_EQ(f.state.keyNames.count, 256);
 }
 
+TEST(LayoutDataFile, ADocumentThatEndsBeforeItsRootIsClosedIsRefusedAsIncomplete) {
+  const std::string demo = testing::ReadHost(std::string(TASTORA_SOURCE_DIR) + "/examples/tastora-demo.vyr2000");
+  constexpr std::string_view kClose = "</VYR_DAT_FILE>";
+  const size_t end = demo.rfind(kClose) + kClose.size();
+  ASSERT_GT(end, kClose.size());
+  struct Case {
+    std::string name;
+    std::string text;
+  };
+  std::vector<Case> cases = {
+      {"without its final closing tag", std::string(kRoot) + kCreatedNt + R"(<SETTINGS font_script="0" altgr_used="1" lcid="407"/>)"},
+      {"without CREATED either", std::string(kRoot) + "<KEYS >"},
+      {"root alone", kRoot},
+      {"closing tag cut", demo.substr(0, end - 1)},
+      {"inside the root's own tag", demo.substr(0, 20)},
+      {"a root inside the root closed, the outer one not", Doc("", kRoot, std::string(kCreatedNt) + kRoot) },
+  };
+  for (int percent = 5; percent < 100; percent += 2)
+    cases.push_back({"cut at " + std::to_string(percent) + " %", demo.substr(0, demo.size() * size_t(percent) / 100)});
+  for (const Case& c : cases) {
+    if (c.text.size() >= end && c.text.compare(end - kClose.size(), kClose.size(), kClose) == 0) continue;
+    SCOPED_TRACE(c.name);
+    Fixture f;
+    f.state.unattended = true;
+    const auto before = std::make_unique<KeyboardLayout>(*f.layout);
+    const ProcessState stateBefore = f.state;
+    try {
+      f.Import(c.text);
+      ADD_FAILURE() << "loaded";
+    } catch (const IncompleteFileError& e) {
+      EXPECT_STREQ(e.what(), "The layout data file is incomplete: it ends before </VYR_DAT_FILE>.");
+    }
+    EXPECT_TRUE(SameLayout(*before, *f.layout));
+    // The names and special keys read before the end are put back too.
+    EXPECT_EQ(f.state.keyNames.count, stateBefore.keyNames.count);
+    EXPECT_TRUE(f.state.keyNames.entries[0].name == stateBefore.keyNames.entries[0].name);
+    EXPECT_EQ(f.state.deadKeyNames.count, stateBefore.deadKeyNames.count);
+    EXPECT_EQ(f.state.specialKeys.cells, stateBefore.specialKeys.cells);
+  }
+  Fixture whole;
+  whole.state.unattended = true;
+  EXPECT_TRUE(whole.Import(demo.substr(0, end)));
+}
+
 TEST(LayoutDataFile, FailedLoadsStillResetSpecialKeysAndKeepNamesRead) {
   Fixture f;
   f.state.specialKeys.At(4, 5) = 0x1111;
@@ -403,7 +443,7 @@ TEST(LayoutDataFile, OlderBinaryFormLoadsThroughTheMarkupLoader) {
   Fixture g;
   g.files.Put("x.vyr2000", std::string("VYR3000") + std::string(20, '\0'));
   EXPECT_FALSE(ImportLayoutFile("x.vyr2000", *g.layout, g.state, g.ports));
-  EXPECT_EQ(g.dialogs.messages.at(0), "This is not vyr32 file!");
+  EXPECT_EQ(g.dialogs.messages.at(0), "This is not vyr32 file!\rx.vyr2000");
 }
 
 TEST(NumberText, HexAndDecimal) {

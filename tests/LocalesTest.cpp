@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <string_view>
 
 #include "TestPorts.h"
 #include "platform/offline/IconvCodePages.h"
@@ -118,24 +119,28 @@ TEST(RegistryEnhanced, ListsNamesOfTheKeyOrItsSubPath) {
 }
 
 TEST(RegistryEnhanced, ReadsTextAndIntegersOnly) {
+  using namespace std::string_view_literals;
+  // Plain bytes in the table: an array of vectors built from lists trips
+  // GCC 12's maybe-uninitialized check at -O3.
   struct Case {
-    RegistryData data;
-    std::string text;
+    uint32_t type;
+    std::string_view bytes;
+    const char* text;
   };
   const Case cases[] = {
-      {{kRegSz, {'k', 'b', 'd', 'u', 's', '.', 'd', 'l', 'l', 0}}, "kbdus.dll"},
-      {{kRegSz, {'a', 0, 'b', 0}}, "a"},
-      {{kRegSz, {'n', 'o', 'z', 'e', 'r', 'o'}}, "nozero"},
-      {{kRegExpandSz, {'%', 'x', '%', 0}}, "%x%"},
-      {{kRegDword, {18, 0, 0, 0}}, "18"},
-      {{kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}}, "-1"},
-      {{kRegDword, {1, 0, 0}}, ""},
-      {{kRegBinary, {'U', 'S', 0}}, ""},
-      {{kRegMultiSz, {'a', 0, 0}}, ""},
+      {kRegSz, "kbdus.dll\0"sv, "kbdus.dll"},
+      {kRegSz, "a\0b\0"sv, "a"},
+      {kRegSz, "nozero"sv, "nozero"},
+      {kRegExpandSz, "%x%\0"sv, "%x%"},
+      {kRegDword, "\x12\0\0\0"sv, "18"},
+      {kRegDword, "\xFF\xFF\xFF\xFF"sv, "-1"},
+      {kRegDword, "\x01\0\0"sv, ""},
+      {kRegBinary, "US\0"sv, ""},
+      {kRegMultiSz, "a\0\0"sv, ""},
   };
   for (const Case& c : cases) {
     RecordingRegistry registry;
-    registry.values["K|v"] = c.data;
+    registry.values["K|v"] = RegistryData{c.type, std::vector<uint8_t>(c.bytes.begin(), c.bytes.end())};
     TRegistryEnhanced accessor(registry);
     accessor.SetKey("K");
     EXPECT_EQ(accessor.ReadText("v"), c.text);
@@ -452,7 +457,7 @@ TEST(Locales, AListLongerThanTheCatalogueKeepsTheFirst321AndSaysSo) {
   }
 }
 
-TEST(Locales, SetLayoutFileChangesTheFirstEntryWithThatId) {
+TEST(Locales, SetLayoutFileChangesEveryEntryOnThatRegistration) {
   CatalogueRoot root(RootWindows::Windows10);
   root.user.Text("Keyboard Layout\\Preload", "1", "00000409");
   root.user.Text("Keyboard Layout\\Preload", "2", "00000407");
@@ -460,10 +465,12 @@ TEST(Locales, SetLayoutFileChangesTheFirstEntryWithThatId) {
   root.Register("00000409", "US", "kbdus.dll");
   auto locales = root.Build(true);
 
+  // The preload list names US twice: both entries are the one registration.
   LayoutEntry selected = locales->Get(2);
   locales->SetLayoutFile(selected, "l_kbdus.dll");
   EXPECT_EQ(locales->Get(0).LayoutFile.Str(), "l_kbdus.dll");
-  EXPECT_EQ(locales->Get(2).LayoutFile.Str(), "kbdus.dll");
+  EXPECT_EQ(locales->Get(2).LayoutFile.Str(), "l_kbdus.dll");
+  EXPECT_EQ(locales->Get(1).LayoutFile.Str(), "");
   EXPECT_EQ(selected.LayoutFile.Str(), "kbdus.dll");  // the copy stays as it was
 
   locales->SetLayoutFile(locales->Get(1), "o_a_name_longer_than_twenty.dll");

@@ -185,13 +185,26 @@ TEST(LanguageList, HoldsEveryRowSortedByName) {
   }
 }
 
-TEST(IsPlainFileName, RefusesAnythingThatLeavesTheFolder) {
+TEST(IsPlainFileName, RefusesWhatIsNotAWindowsFileNameInTheFolder) {
   const std::pair<std::string, bool> cases[] = {
       {"kbdus.dll", true},       {"l_KBD0.dll", true},   {"KBDUS.KBD", true},    {"", false},
       {"..\\evil.dll", false},   {"a\\b.dll", false},    {"a/b.dll", false},     {"C:evil.dll", false},
       {"C:\\x\\kbdus.dll", false}, {"..", false},        {"kbd..dll", false},
+      // Names Windows would not take as they are.
+      {".", false},              {"   ", false},         {"kbd.dll.", false},    {"kbd.dll ", false},
+      {"a\nb.dll", false},       {std::string("a\0b", 3), false}, {"a\tb.dll", false},
+      {"k?d.dll", false},        {"k*d.dll", false},     {"k|d.dll", false},     {"k<d.dll", false},
+      {"k\"d.dll", false},
+      {"CON", false},            {"nul.dll", false},     {"Com1.dll", false},    {"LPT9", false},
+      {"aux .dll", false},       {"CONIN$", false},
+      // Near them, and fine.
+      {"CONSOLE.dll", true},     {"nul_.dll", true},     {"COM10.dll", true},    {" kbd.dll", true},
+      {"kbd\xE4.dll", true},
   };
-  for (const auto& [name, plain] : cases) EXPECT_EQ(IsPlainFileName(name), plain) << name;
+  for (const auto& [name, plain] : cases) {
+    EXPECT_EQ(IsPlainFileName(name), plain) << ShownFileName(name);
+    EXPECT_EQ(FileNameProblem(name).empty(), plain) << ShownFileName(name);
+  }
 }
 
 // --- creating on Windows roots ---------------------------------------------------------
@@ -278,6 +291,19 @@ TEST(CreateWithParams, AllocatesIdentifierLayoutIdFileAndPreloadEntry) {
        {{"1", "00000409"}, {"3", "00000407"}},
        {},
        0x0419, "00000419", "", "KBD0.dll", "2"},
+      // "1" is the user's default layout: a new layout never takes it.
+      {"a free 1 stays free",
+       RootWindows::Windows10,
+       {{"00000409", "kbdus.dll", ""}},
+       {{"2", "00000409"}, {"4", "00000409"}},
+       {},
+       0x0407, "00000407", "", "KBD0.dll", "3"},
+      {"the 8-bit family never takes 1 either",
+       RootWindows::Windows98,
+       {{"00000409", "KBDUS.KBD", ""}},
+       {{"3", "00000409"}},
+       {},
+       0x0407, "00000407", "", "KBD0.kbd", "2"},
       {"a five-digit language number counts with its low 16 bits",
        RootWindows::Windows10,
        {{"00000409", "kbdus.dll", ""}, {"0000041F", "KBDTUQ.DLL", "0003"}},
@@ -317,10 +343,8 @@ TEST(CreateWithParams, AllocatesIdentifierLayoutIdFileAndPreloadEntry) {
     EXPECT_EQ(preloadAfter[c.preloadName], c.klid) << c.what;
     preloadAfter.erase(c.preloadName);
     EXPECT_EQ(preloadAfter, preloadBefore) << c.what;
-    // Only 64-bit Windows has a native folder to switch to.
-    const std::vector<std::string> messages =
-        c.windows == RootWindows::Windows10 ? std::vector<std::string>{} : std::vector<std::string>{kCannotRedirect};
-    EXPECT_EQ(system.dialogs.messages, messages) << c.what;
+    // A 32-bit Windows has no native folder, so nothing to say it cannot reach.
+    EXPECT_EQ(system.dialogs.messages, std::vector<std::string>{}) << c.what;
 
     // The rebuilt catalogue lists the new layout.
     const TLocales& rebuilt = system.Catalogue();
@@ -353,18 +377,51 @@ TEST(CreateWithParams, CopiesIntoBothSystemFoldersOfA64BitWindows) {
   EXPECT_TRUE(system.OfflineFiles().Redirected());
 }
 
-TEST(CreateWithParams, A32BitWindowsCopiesOnceAndSaysItCannotRedirect) {
-  TestSystem system(RootWindows::WindowsXp);
-  system.Register("00000409", "kbdus.dll");
-  system.Preload("1", "00000409");
-  system.Put("system32", "kbdus.dll", "US");
+TEST(CreateWithParams, CannotRedirectOnlyWhereANativeFolderIsOutOfReach) {
+  struct Case {
+    RootWindows windows;
+    bool switchFails;
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      {RootWindows::WindowsXp, false, {}},
+      {RootWindows::Windows10, false, {}},
+      {RootWindows::Windows10, true, {"Cannot redirect to 64-bit system32 folder!"}},
+  };
+  for (const Case& c : cases) {
+    TestSystem system(c.windows);
+    const std::string folder32 = c.windows == RootWindows::Windows10 ? "syswow64" : "system32";
+    system.Register("00000409", "kbdus.dll");
+    system.Preload("1", "00000409");
+    system.Put(folder32, "kbdus.dll", "US");
+    if (c.windows == RootWindows::Windows10) system.Put("system32", "kbdus.dll", "US64");
+    if (c.switchFails) system.OfflineFiles().SetVeto([](FileOperation op, const std::string&) {
+      return op == FileOperation::Redirect;
+    });
 
-  const NewLayoutResult result = system.Create(0, 0x0409);
-  ASSERT_TRUE(result.created) << result.error;
-  EXPECT_EQ(result.klid, "00010409");
-  EXPECT_EQ(system.Get("system32", "KBD0.dll"), "US");
-  EXPECT_EQ(system.dialogs.messages, std::vector<std::string>{"Cannot redirect to 64-bit system32 folder!"});
-  EXPECT_EQ(system.Machine("00010409", "Layout File"), "KBD0.dll");
+    const NewLayoutResult result = system.Create(0, 0x0409);
+    ASSERT_TRUE(result.created) << result.error;
+    EXPECT_EQ(result.klid, "00010409");
+    EXPECT_EQ(system.Get(folder32, "KBD0.dll"), "US");
+    EXPECT_EQ(system.dialogs.messages, c.messages);
+    EXPECT_EQ(system.Machine("00010409", "Layout File"), "KBD0.dll");
+  }
+}
+
+TEST(CreateWithParams, AFolderNamedLikeTheNextLibraryIsSkipped) {
+  for (const char* folder : {"syswow64", "system32"}) {
+    TestSystem system(RootWindows::Windows10);
+    system.Register("00000409", "kbdus.dll");
+    system.Preload("1", "00000409");
+    system.Put("syswow64", "kbdus.dll", "US");
+    system.Put("system32", "kbdus.dll", "US64");
+    fs::create_directory(system.dir.path / "drive_c" / "windows" / folder / "KBD0.dll");
+
+    const NewLayoutResult result = system.Create(0, 0x0409);
+    ASSERT_TRUE(result.created) << folder << ": " << result.error;
+    EXPECT_EQ(result.fileName, "KBD1.dll") << folder;
+    EXPECT_TRUE(fs::is_directory(system.dir.path / "drive_c" / "windows" / folder / "KBD0.dll")) << folder;
+  }
 }
 
 TEST(CreateWithParams, RefusesWithoutWritingAnything) {

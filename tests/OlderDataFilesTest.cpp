@@ -334,7 +334,7 @@ TEST(OlderDataFiles, FileIsReadForWritingAndAnUnreadableOneIsReported) {
   RecordingDialogs dialogs;
   ProcessState state;
   EXPECT_TRUE(ConvertVyr2000File("x.vyr2000", files, dialogs, state).empty());
-  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Could not read file"});
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Could not read file\rx.vyr2000"});
   EXPECT_EQ(files.askedBytes, kDataFileBufferSize);
   EXPECT_TRUE(files.askedForWriting);
 
@@ -344,6 +344,9 @@ TEST(OlderDataFiles, FileIsReadForWritingAndAnUnreadableOneIsReported) {
   dialogs.messages.clear();
   EXPECT_EQ(ConvertVyr32File("x.vyr2000", files, dialogs, state), Document(kEmptyHead, {}, kEmptyTail));
   EXPECT_TRUE(dialogs.messages.empty());
+  // A refusal of what the file holds names the file as well.
+  EXPECT_TRUE(ConvertVyr2000File("x.vyr2000", files, dialogs, state).empty());
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"This is not vyr32 file!\rx.vyr2000"});
 }
 
 TEST(LineWriter, IndentsByTwoAndNeverBelowTheMargin) {

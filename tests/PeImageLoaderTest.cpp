@@ -191,6 +191,39 @@ TEST(PeImageLoader, RefusesBrokenHeaders) {
   EXPECT_TRUE(PeImageLoader().LoadFromBytes(good));
 }
 
+TEST(PeImageLoader, FindsExportsOnlyThroughTablesInsideTheExportDirectory) {
+  // The directory is at RVA 0x1800 (file 0xA00), 0x100 bytes: its tables
+  // are at 0x1840 (addresses), 0x1844 (names) and 0x1848 (ordinals).
+  constexpr size_t kDirectory = 0xA00, kDirectorySize = 0x58 + 96 + 4;
+  struct Case {
+    const char* what;
+    size_t offset;  // into the file
+    uint32_t value;
+    bool found;
+  };
+  const Case cases[] = {
+      {"as built", kDirectory + 24, 1, true},
+      {"names up to the directory's end", kDirectory + 24, (0x1900 - 0x1844) / 4, true},
+      {"one name more than the directory holds", kDirectory + 24, (0x1900 - 0x1844) / 4 + 1, false},
+      {"a billion names", kDirectory + 24, 0x40000000, false},
+      {"no names", kDirectory + 24, 0, false},
+      {"more addresses than the directory holds", kDirectory + 20, 0x100, false},
+      {"addresses before the directory", kDirectory + 28, 0x1000, false},
+      {"names after the directory", kDirectory + 32, 0x1C00, false},
+      {"ordinals across the directory's end", kDirectory + 36, 0x18FF, false},
+      {"a directory smaller than its own table", kDirectorySize, 0x20, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> bytes = Build({});
+    for (int i = 0; i < 4; ++i) bytes[c.offset + size_t(i)] = uint8_t(c.value >> (8 * i));
+    PeImageLoader loader;
+    const auto library = loader.LoadFromBytes(bytes);
+    ASSERT_TRUE(library);
+    EXPECT_EQ(loader.FindExport(*library, "KbdLayerDescriptor").has_value(), c.found);
+  }
+}
+
 TEST(PeImageLoader, LoadsCompiledLayoutLibraries) {
   for (const char* name : {"us-i686.dll", "us-x86_64.dll"}) {
     SCOPED_TRACE(name);

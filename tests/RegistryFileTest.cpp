@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -174,6 +176,41 @@ TEST(WineRegistryFile, ReadsEveryValueForm) {
   EXPECT_EQ(WineRegistryFile::DumpValue(*many), "\"Many\"=str(7):\"one\\0two\\0\"\n");
 }
 
+TEST(WineRegistryFile, ValuesOfALongKeyAreFoundByNameWithoutRegardToCase) {
+  // Enough values that they are looked up through the hashed names.
+  std::string text = "WINE REGISTRY Version 2\n[Keyboard Layout\\\\Preload]\n";
+  for (int i = 1; i <= 40; ++i) text += "\"Name" + std::to_string(i) + "\"=\"" + std::to_string(i) + "\"\n";
+  text += "\"NAME30\"=\"later\"\n\"\\xe9t\\xe9\"=dword:00000001\n";
+  auto file = ParseOk(text);
+  ASSERT_TRUE(file);
+  WineRegistryFile::Key* key = file->Find({u"Keyboard Layout", u"Preload"});
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->values.size(), 41u);
+  struct Case {
+    std::u16string name;
+    std::optional<std::u16string> text;
+  };
+  const Case cases[] = {
+      {u"name1", u"1"}, {u"NAME17", u"17"}, {u"name30", u"later"}, {u"Name40", u"40"},
+      {u"Name41", std::nullopt}, {u"Name", std::nullopt}, {u"", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const WineRegistryFile::Value* value = file->FindValue(*key, c.name);
+    ASSERT_EQ(value != nullptr, c.text.has_value()) << std::string(c.name.begin(), c.name.end());
+    if (value) {
+      EXPECT_EQ(value->data, Utf16z(*c.text));
+    }
+  }
+  EXPECT_TRUE(file->FindValue(*key, u"\u00c9T\u00c9"));
+  // A set replaces the value of that name, whatever its case; a new name comes last.
+  EXPECT_TRUE(file->SetValue(*key, {u"NAME25", kRegSz, Utf16z(u"changed")}));
+  EXPECT_TRUE(file->SetValue(*key, {u"Name42", kRegSz, Utf16z(u"42")}));
+  EXPECT_EQ(key->values.size(), 42u);
+  EXPECT_EQ(key->values[24].value.name, u"Name25");
+  EXPECT_EQ(file->FindValue(*key, u"name25")->data, Utf16z(u"changed"));
+  EXPECT_EQ(file->FindValue(*key, u"name42")->data, Utf16z(u"42"));
+}
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -196,6 +233,25 @@ TEST(WineRegistryFile, AChangeRewritesOnlyItsKey) {
   expected[7] = "\"1\"=\"d0010409\"";
   expected.insert(expected.begin() + 10, "\"3\"=\"0000040C\"");
   EXPECT_EQ(Lines(file->Serialize(kSomeTime)), expected);
+}
+
+TEST(WineRegistryFile, ANewValueGoesAfterTheLastValueOfItsKeyWhole) {
+  // The last value goes on over two lines; the second may even look blank.
+  const std::string head = "WINE REGISTRY Version 2\n[A] 1\n\"Bin\"=hex:01,02,\\\n";
+  for (const std::string& continuation : {std::string("  03,04\n"), std::string(" \r\r\n")}) {
+    auto file = ParseOk(head + continuation + "\n[B] 1\n");
+    ASSERT_TRUE(file);
+    WineRegistryFile::Key* key = file->Find({u"A"});
+    ASSERT_TRUE(key);
+    const std::vector<uint8_t> bin = file->FindValue(*key, u"Bin")->data;
+    file->SetValue(*key, {u"new", kRegSz, Utf16z(u"x")});
+    const std::string text = file->Serialize(kSomeTime);
+    auto again = ParseOk(text);
+    ASSERT_TRUE(again) << text;
+    key = again->Find({u"A"});
+    EXPECT_EQ(again->FindValue(*key, u"Bin")->data, bin) << text;
+    EXPECT_EQ(again->FindValue(*key, u"new")->data, Utf16z(u"x")) << text;
+  }
 }
 
 TEST(WineRegistryFile, NewKeysGoWhereWineWouldPutThem) {
@@ -231,6 +287,74 @@ TEST(WineRegistryFile, NewKeysGoWhereWineWouldPutThem) {
     for (const std::string& line : Lines(kSample))
       EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
   }
+}
+
+TEST(WineRegistryFile, RemovedValuesAndKeysLeaveNoLineBehind) {
+  struct Case {
+    const char* what;
+    std::function<bool(WineRegistryFile&)> change;
+    std::vector<std::string> gone;   // lines of the sample no longer there
+    std::vector<std::string> added;  // lines not in the sample
+  };
+  const auto key = [](WineRegistryFile& f, std::vector<std::u16string> path) { return f.Find(path); };
+  const Case cases[] = {
+      {"a value", [&](WineRegistryFile& f) { return f.RemoveValue(*key(f, {u"Keyboard Layout", u"Preload"}), u"2"); },
+       {"\"2\"=\"00000407\"", "[Keyboard Layout\\\\Preload] 1700000000", "#time=1d9f0e0a0b0c0d0"},
+       {"[Keyboard Layout\\\\Preload] 1655526400", "#time=1d882cb9b208000"}},
+      {"a value over two lines",
+       [&](WineRegistryFile& f) { return f.RemoveValue(*key(f, {u"Software", u"Bin"}), u"BLOB"); },
+       {"\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\", "  16,17,18,19",
+        "[Software\\\\Bin] 1700000000", "#time=1d9f0e0a0b0c0d0"},
+       {"[Software\\\\Bin] 1655526400", "#time=1d882cb9b208000"}},
+      {"a value not there", [&](WineRegistryFile& f) { return !f.RemoveValue(*key(f, {u"Software", u"Bin"}), u"x"); },
+       {}, {}},
+      {"a value removed and set again",
+       [&](WineRegistryFile& f) {
+         WineRegistryFile::Key* bin = key(f, {u"Software", u"Bin"});
+         return f.RemoveValue(*bin, u"Count") && f.SetValue(*bin, {u"count", kRegDword, {1, 0, 0, 0}});
+       },
+       {"\"Count\"=dword:0000002a", "[Software\\\\Bin] 1700000000", "#time=1d9f0e0a0b0c0d0"},
+       {"\"count\"=dword:00000001", "[Software\\\\Bin] 1655526400", "#time=1d882cb9b208000"}},
+      {"a key", [&](WineRegistryFile& f) { return f.RemoveKey(*key(f, {u"Software", u"Empty"})); },
+       {"[Software\\\\Empty] 1700000000", "#time=1d9f0e0a0b0c0d0"}, {}},
+      {"a key whose parent has no lines of its own",
+       [&](WineRegistryFile& f) { return f.RemoveKey(*key(f, {u"Keyboard Layout", u"Preload"})); },
+       {"[Keyboard Layout\\\\Preload] 1700000000", "#time=1d9f0e0a0b0c0d0", "\"1\"=\"00000409\"",
+        "; a comment the program keeps", "\"2\"=\"00000407\""},
+       {"[Keyboard Layout] 1655526400", "#time=1d882cb9b208000"}},
+      {"a key with subkeys", [&](WineRegistryFile& f) { return !f.RemoveKey(*key(f, {u"Software"})); }, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto file = ParseOk(kSample);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(c.change(*file));
+    const std::string text = file->Serialize(kSomeTime);
+    std::vector<std::string> before = Lines(kSample), after = Lines(text);
+    for (const std::string& line : c.gone) {
+      const auto at = std::find(before.begin(), before.end(), line);
+      ASSERT_NE(at, before.end()) << line;
+      before.erase(at);
+    }
+    for (const std::string& line : c.added) {
+      const auto at = std::find(after.begin(), after.end(), line);
+      ASSERT_NE(at, after.end()) << line << "\n" << text;
+      after.erase(at);
+    }
+    // The rest is the sample's lines, whatever their order (the time lines of keys are alike).
+    std::erase(before, "");
+    std::erase(after, "");
+    std::sort(before.begin(), before.end());
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, before) << text;
+  }
+  // An earlier line of a value named twice does not come back in its place.
+  auto file = ParseOk("WINE REGISTRY Version 2\n[A]\n\"v\"=\"old\"\n\"V\"=\"new\"\n");
+  ASSERT_TRUE(file);
+  ASSERT_TRUE(file->RemoveValue(*file->Find({u"A"}), u"v"));
+  auto again = ParseOk(file->Serialize(kSomeTime));
+  ASSERT_TRUE(again);
+  EXPECT_FALSE(again->FindValue(*again->Find({u"A"}), u"v"));
 }
 
 TEST(WineRegistryFile, AnEmptyNewKeyIsWrittenButAParentOnlyThroughItsChild) {
@@ -299,21 +423,184 @@ struct RootFixture {
   RecordingDialogs dialogs;
 };
 
-TEST(OfflineRegistry, AWrittenValueIsInTheFileAtOnce) {
+TEST(OfflineRegistry, AChangeOutsideAnActionIsInTheFileAtOnce) {
   RootFixture root;
   auto registry = root.Registry();
+  auto before = root.Registry();
   TRegistryEnhanced user(*registry, RootKey::hkCurrentUser);
   user.SetKey("\\Keyboard Layout\\Substitutes");
   ASSERT_TRUE(user.WriteValue("d0010409", std::string("00020409")));
   EXPECT_NE(ReadText(root.dir.path / "user.reg").find("[Keyboard Layout\\\\Substitutes] "), std::string::npos);
 
-  auto other = root.Registry();
-  TRegistryEnhanced reader(*other, RootKey::hkCurrentUser);
+  auto after = root.Registry();
+  TRegistryEnhanced reader(*after, RootKey::hkCurrentUser);
   reader.SetKey("\\KEYBOARD LAYOUT\\substitutes");
   EXPECT_EQ(reader.ReadText("D0010409"), "00020409");
-  // A change made by another program is read again.
+  // A program keeps what it read until it asks for the files again.
+  TRegistryEnhanced early(*before, RootKey::hkCurrentUser);
+  early.SetKey("\\Keyboard Layout\\Substitutes");
+  EXPECT_EQ(early.ReadText("d0010409"), "");
+  EXPECT_TRUE(before->RefreshIfChanged());
+  EXPECT_EQ(early.ReadText("d0010409"), "00020409");
   ASSERT_TRUE(user.WriteValue("d0010409", std::string("00010409")));
+  EXPECT_TRUE(after->RefreshIfChanged());
   EXPECT_EQ(reader.ReadText("d0010409"), "00010409");
+  EXPECT_TRUE(root.dialogs.messages.empty());
+}
+
+TEST(OfflineRegistry, AnActionWritesItsChangesTogetherAtItsEnd) {
+  RootFixture root;
+  const fs::path machineFile = root.dir.path / "system.reg";
+  const fs::path userFile = root.dir.path / "user.reg";
+  auto registry = root.Registry();
+  auto other = root.Registry();
+  const std::string machineBefore = ReadText(machineFile);
+  const std::string userBefore = ReadText(userFile);
+  {
+    RegistryWrites writes(*registry);
+    TRegistryEnhanced machine(*registry, RootKey::hkLocalMachine);
+    machine.SetKey("\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\a0000409");
+    ASSERT_TRUE(machine.WriteValue("Layout File", std::string("KBD1.dll")));
+    ASSERT_TRUE(machine.WriteValue("Layout Text", std::string("Mine")));
+    TRegistryEnhanced user(*registry, RootKey::hkCurrentUser);
+    user.SetKey("\\Keyboard Layout\\Preload");
+    ASSERT_TRUE(user.WriteValue("2", std::string("a0000409")));
+    EXPECT_EQ(user.ReadText("2"), "a0000409");
+    // Nothing is on disk before the end; another program's change meanwhile is kept.
+    EXPECT_EQ(ReadText(machineFile), machineBefore);
+    EXPECT_EQ(ReadText(userFile), userBefore);
+    TRegistryEnhanced elsewhere(*other, RootKey::hkLocalMachine);
+    elsewhere.SetKey("\\Software\\Other");
+    ASSERT_TRUE(elsewhere.WriteValue("x", 1));
+    EXPECT_TRUE(registry->RefreshIfChanged());
+    EXPECT_EQ(machine.ReadText("Layout Text"), "Mine");
+    EXPECT_TRUE(writes.Commit());
+  }
+  for (const auto& entry : fs::directory_iterator(root.dir.path))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();  // no temporary file left
+  auto fresh = root.Registry();
+  TRegistryEnhanced machine(*fresh, RootKey::hkLocalMachine);
+  machine.SetKey("\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\a0000409");
+  EXPECT_EQ(machine.ReadText("Layout File"), "KBD1.dll");
+  machine.SetKey("\\Software\\Other");
+  EXPECT_EQ(machine.ReadText("x"), "1");
+  TRegistryEnhanced user(*fresh, RootKey::hkCurrentUser);
+  user.SetKey("\\Keyboard Layout\\Preload");
+  EXPECT_EQ(user.ReadText("2"), "a0000409");
+  EXPECT_TRUE(root.dialogs.messages.empty());
+}
+
+TEST(OfflineRegistry, WhenTheMachineFileCannotBeWrittenTheUserFileIsLeftAlone) {
+  RootFixture root;
+  const fs::path machineFile = root.dir.path / "system.reg";
+  const fs::path userFile = root.dir.path / "user.reg";
+  auto registry = root.Registry();
+  const std::string userBefore = ReadText(userFile);
+  RegistryWrites writes(*registry);
+  TRegistryEnhanced machine(*registry, RootKey::hkLocalMachine);
+  machine.SetKey("\\Software\\Mine");
+  ASSERT_TRUE(machine.WriteValue("v", 1));
+  TRegistryEnhanced user(*registry, RootKey::hkCurrentUser);
+  user.SetKey("\\Keyboard Layout\\Preload");
+  ASSERT_TRUE(user.WriteValue("2", std::string("00000407")));
+  // Another program leaves the machine's file unreadable meanwhile.
+  const std::string broken = ReadText(machineFile) + "junk\n";
+  WriteText(machineFile, broken);
+
+  EXPECT_FALSE(writes.Commit());
+  EXPECT_EQ(ReadText(machineFile), broken);
+  EXPECT_EQ(ReadText(userFile), userBefore);
+  EXPECT_EQ(user.ReadText("2"), "");  // what was not written is not kept either
+  ASSERT_EQ(root.dialogs.messages.size(), 1u);
+  EXPECT_NE(root.dialogs.messages[0].find(machineFile.string()), std::string::npos);
+}
+
+TEST(OfflineRegistry, TheNextActionFinishesWritesCutShortBetweenTheTwoFiles) {
+  struct Case {
+    const char* what;
+    bool machineFileReplaced;  // the action was cut after the machine's file, not before
+  };
+  const Case cases[] = {{"cut after the machine's file", true}, {"cut before the machine's file", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RootFixture root;
+    const fs::path machineFile = root.dir.path / "system.reg";
+    const fs::path userFile = root.dir.path / "user.reg";
+    const std::string userBefore = ReadText(userFile);
+    {
+      auto registry = root.Registry();
+      RegistryWrites writes(*registry);
+      TRegistryEnhanced machine(*registry, RootKey::hkLocalMachine);
+      machine.SetKey("\\Software\\Mine");
+      ASSERT_TRUE(machine.WriteValue("v", 1));
+      TRegistryEnhanced user(*registry, RootKey::hkCurrentUser);
+      user.SetKey("\\Keyboard Layout\\Preload");
+      ASSERT_TRUE(user.WriteValue("2", std::string("00000407")));
+      ASSERT_TRUE(writes.Commit());
+    }
+    // What a program killed between the two files leaves: the user's new
+    // file waiting beside the old one, named for the machine's file it goes with.
+    const std::string userAfter = ReadText(userFile);
+    struct stat machine {};
+    ASSERT_EQ(::stat(machineFile.c_str(), &machine), 0);
+    const uintmax_t belongsTo = uintmax_t(machine.st_ino) + (c.machineFileReplaced ? 0 : 1);
+    const fs::path waiting = root.dir.path / (".user.reg.after-" + std::to_string(belongsTo));
+    WriteText(waiting, userAfter);
+    WriteText(userFile, userBefore);
+
+    auto next = root.Registry();
+    EXPECT_TRUE(next->RefreshIfChanged());
+    EXPECT_FALSE(fs::exists(waiting));
+    EXPECT_EQ(ReadText(userFile), c.machineFileReplaced ? userAfter : userBefore);
+    TRegistryEnhanced user(*next, RootKey::hkCurrentUser);
+    user.SetKey("\\Keyboard Layout\\Preload");
+    EXPECT_EQ(user.ReadText("2"), c.machineFileReplaced ? "00000407" : "");
+  }
+}
+
+TEST(OfflineRegistry, RemovesValuesAndKeysWithoutSubkeys) {
+  RootFixture root;
+  {
+    auto registry = root.Registry();
+    TRegistryEnhanced machine(*registry, RootKey::hkLocalMachine);
+    machine.SetKey("\\Software\\Classes\\.vyr2000\\Shell");
+    ASSERT_TRUE(machine.WriteValue("", std::string("open")));
+    machine.SetKey("\\System\\Keyboard Layouts\\a0000409");
+    ASSERT_TRUE(machine.WriteValue("Layout File", std::string("KBD1.dll")));
+    ASSERT_TRUE(machine.WriteValue("Layout Text", std::string("Mine")));
+  }
+  struct Case {
+    RootKey root;
+    std::string path;
+    bool removed;
+    bool there;  // afterwards, read through a new opening
+  };
+  const Case cases[] = {
+      {RootKey::hkLocalMachine, "System\\Keyboard Layouts\\A0000409", true, false},
+      {RootKey::hkLocalMachine, "System\\Keyboard Layouts\\b0000409", true, false},  // never was
+      {RootKey::hkClassesRoot, ".vyr2000", false, true},                               // has a subkey
+      {RootKey::hkClassesRoot, "", false, true},                                       // a root
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    auto registry = root.Registry();
+    EXPECT_EQ(registry->DeleteKey(c.root, c.path), c.removed);
+    auto fresh = root.Registry();
+    EXPECT_EQ(fresh->Open(c.root, c.path, false) != nullptr, c.there);
+  }
+  auto registry = root.Registry();
+  auto shell = registry->Open(RootKey::hkClassesRoot, ".vyr2000\\shell", false);
+  ASSERT_TRUE(shell);
+  EXPECT_TRUE(shell->DeleteValue(""));
+  EXPECT_TRUE(shell->DeleteValue("not there"));
+  EXPECT_FALSE(shell->QueryValue(""));
+  EXPECT_TRUE(shell->ValueNames().empty());
+  EXPECT_TRUE(registry->DeleteKey(RootKey::hkClassesRoot, ".vyr2000\\Shell"));
+  EXPECT_FALSE(shell->QueryValue(""));  // an open key that went finds nothing
+  EXPECT_FALSE(shell->SetValue("x", RegistryData{kRegSz, {'x', 0}}));
+  auto fresh = root.Registry();
+  EXPECT_FALSE(fresh->Open(RootKey::hkClassesRoot, ".vyr2000\\Shell", false));
+  EXPECT_TRUE(fresh->Open(RootKey::hkClassesRoot, ".vyr2000", false));
   EXPECT_TRUE(root.dialogs.messages.empty());
 }
 

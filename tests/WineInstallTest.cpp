@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "LayoutCheck.h"
+#include "platform/offline/OfflineProfile.h"
 #include "platform/offline/PeImageLoader.h"
 
 namespace tastora::testing {
@@ -164,6 +165,15 @@ TEST(WineInstall, TheWindowsBuildInstallsAndCreatesFromItsCommandLine) {
     EXPECT_EQ(entry[7], step.fields[1]);
     EXPECT_EQ(entry[9], step.fields[2]);
   }
+  // The system files replaced, recorded whole by the Windows build's own profile port.
+  auto recorded = [&](const char* key) {
+    return OfflineProfile(OfflineRoot(prefix)).ReadString("loader.ini", "Existing", key, "");
+  };
+  EXPECT_EQ(recorded("Count"), "2");
+  EXPECT_EQ(recorded("00000409"), "kbdus.dll");
+  EXPECT_EQ(recorded("1file"), "kbdus.dll");
+  EXPECT_EQ(recorded("0000040C"), "KBD0.dll");
+  EXPECT_EQ(recorded("2key"), "0000040C");
   // The system's own files stay as they were.
   EXPECT_TRUE(CheckLayoutLibrary(ReadBytes(syswow64 / "kbdus.dll")).empty());
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -12,7 +13,7 @@
 namespace tastora {
 namespace {
 
-// Records the events as "open A[X=1,Y=2] | close A | text 'x'".
+// Records the events as "open A[X=1,Y=2] | close A | text 'x' | unclosed B".
 struct EventLog {
   std::string log;
   void Add(const std::string& event) { log += (log.empty() ? "" : " | ") + event; }
@@ -26,6 +27,7 @@ struct EventLog {
     };
     reader.OnTagClose = [this](const TXMLTag& tag) { Add("close " + tag.Name); };
     reader.OnText = [this](const std::string& text) { Add("text '" + text + "'"); };
+    reader.OnUnclosed = [this](const TXMLTag& tag) { Add("unclosed " + tag.Name); };
   }
 };
 
@@ -47,39 +49,44 @@ TEST(XmlReader, EventOrder) {
       {{"", ""}, ""},
       {{"<A x=1><B/></A>"}, "open A[X=1] | open B[] | close B | close A"},
       {{"<A><B></A>"}, "open A[] | open B[] | close B | close A"},
-      {{"<A><A></A>"}, "open A[] | open A[] | close A | close A"},
+      {{"<A><A></A>"}, "open A[] | open A[] | close A | unclosed A"},
       // An unmatched closing tag closes everything; what follows starts afresh.
       {{"<A><B></C><D></D>"}, "open A[] | open B[] | close B | close A | open D[] | close D"},
       {{"</X><A/>"}, "open A[] | close A"},
-      {{"<A>"}, "open A[] | close A"},
-      {{"<A><B x=1"}, "open A[] | close A"},
-      {{"<A x=\"1"}, ""},
-      {{"<A x=\"\\"}, ""},
-      {{"<A v=\"a\\\"b\">"}, "open A[V=A\"B] | close A"},
-      {{"<A v=\"a\\\\b\">"}, "open A[V=A\\B] | close A"},
-      {{"<A v=ab\"c d\"ef>"}, "open A[V=ABC DEF] | close A"},
+      // What the text leaves open is never closed: a document cut short stays short.
+      {{"<A>"}, "open A[] | unclosed A"},
+      {{"<A><B></B><C><D/>"}, "open A[] | open B[] | close B | open C[] | open D[] | close D | unclosed C | unclosed A"},
+      {{"<A><B x=1"}, "open A[] | unclosed B | unclosed A"},
+      {{"<A x=\"1"}, "unclosed A"},
+      {{"<A", ""}, ""},  // a name the text may have cut is no element
+      {{"<A/"}, "unclosed A"},
+      {{"<A></A"}, "open A[] | unclosed A"},
+      {{"<A x=\"\\"}, "unclosed A"},
+      {{"<A v=\"a\\\"b\">"}, "open A[V=A\"B] | unclosed A"},
+      {{"<A v=\"a\\\\b\">"}, "open A[V=A\\B] | unclosed A"},
+      {{"<A v=ab\"c d\"ef>"}, "open A[V=ABC DEF] | unclosed A"},
       {{"<A v=1/><B/>"}, "open A[V=1] | close A | open B[] | close B"},
       {{"<A v=\"1\"/>"}, "open A[V=1] | close A"},
       {{"<A/ junk>", "< A />", "</ A >"}, "open A[] | close A | open A[] | close A"},
-      {{"<A x = \"1\" y= 2\t>"}, "open A[X=1,Y=2] | close A"},
+      {{"<A x = \"1\" y= 2\t>"}, "open A[X=1,Y=2] | unclosed A"},
       // A name with no "=" after it: everything up to the next "=" is skipped.
-      {{"<A x ><B>y=1>"}, "open A[X=1] | close A"},
-      {{"<A b/> c=1>"}, "open A[B/>=1] | close A"},
-      {{"<A x=1 y=2 x=3>"}, "open A[X=1,Y=2,X=3] | close A"},
-      {{"<Ab v=b>"}, "open Ab[V=B] | close Ab"},
+      {{"<A x ><B>y=1>"}, "open A[X=1] | unclosed A"},
+      {{"<A b/> c=1>"}, "open A[B/>=1] | unclosed A"},
+      {{"<A x=1 y=2 x=3>"}, "open A[X=1,Y=2,X=3] | unclosed A"},
+      {{"<Ab v=b>"}, "open Ab[V=B] | unclosed Ab"},
       {{"<A><B></b><C/>"}, "open A[] | open B[] | close B | close A | open C[] | close C"},
       {{"lead<A> <B>x y</B>\t</A>tail"},
        "text 'lead' | open A[] | text ' ' | open B[] | text 'x y' | close B | text '\t' | close A"},
       {{"a\x1A" "b<A/>c"}, "text 'a\x1A" "b' | open A[] | close A"},
       // Line breaks vanish before parsing.
       {{"<A>", "</A>"}, "open A[] | close A"},
-      {{"<A x=1", "y=2>"}, "open A[X=1Y=2] | close A"},
-      {{"<A", "x=1>"}, "open Ax=1[] | close Ax=1"},
-      {{"<A", " x=1>"}, "open A[X=1] | close A"},
+      {{"<A x=1", "y=2>"}, "open A[X=1Y=2] | unclosed A"},
+      {{"<A", "x=1>"}, "open Ax=1[] | unclosed Ax=1"},
+      {{"<A", " x=1>"}, "open A[X=1] | unclosed A"},
       // A closing tag whose last value runs into ">" is taken as a start tag.
-      {{"<A></A x=1>"}, "open A[] | open A[X=1] | close A | close A"},
+      {{"<A></A x=1>"}, "open A[] | open A[X=1] | unclosed A | unclosed A"},
       {{"<A></A x=1 >"}, "open A[] | close A"},
-      {{"<A>x", "<<B>"}, "open A[] | text 'x' | open <B[] | close <B | close A"},
+      {{"<A>x", "<<B>"}, "open A[] | text 'x' | open <B[] | unclosed <B | unclosed A"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.lines.empty() ? std::string() : c.lines[0]);
@@ -89,13 +96,16 @@ TEST(XmlReader, EventOrder) {
 
 TEST(XmlReader, DeepNestingAndUnassignedEvents) {
   std::vector<std::string> lines(100000, "<K>");
-  int opened = 0, closed = 0;
+  int opened = 0, closed = 0, unclosed = 0;
   TXMLReader reader;
   reader.OnTagOpen = [&](const TXMLTag&) { ++opened; };
   reader.OnTagClose = [&](const TXMLTag&) { ++closed; };
+  reader.OnUnclosed = [&](const TXMLTag&) { ++unclosed; };
   reader.LoadFromStrings(lines);
   EXPECT_EQ(opened, 100000);
-  EXPECT_EQ(closed, 100000);
+  EXPECT_EQ(closed, 0);
+  EXPECT_EQ(unclosed, 100000);
+  EXPECT_TRUE(reader.IsEmpty());
 
   TXMLReader silent;
   lines.push_back("</X>x<A b=1/>");
@@ -119,7 +129,12 @@ TEST(XmlReader, HandlerExceptionLeavesNothingOpen) {
   reader.OnTagClose = [](const TXMLTag& tag) {
     if (tag.Name == "B") throw std::runtime_error("close");
   };
-  EXPECT_THROW(reader.LoadFromStrings({"<A><B><C/>"}), std::runtime_error);
+  EXPECT_THROW(reader.LoadFromStrings({"<A><B><C/></A>"}), std::runtime_error);
+  EXPECT_TRUE(reader.IsEmpty());
+
+  reader.OnTagClose = nullptr;
+  reader.OnUnclosed = [](const TXMLTag&) { throw std::runtime_error("unclosed"); };
+  EXPECT_THROW(reader.LoadFromStrings({"<A><B>"}), std::runtime_error);
   EXPECT_TRUE(reader.IsEmpty());
 
   // The destructor discards what is open without raising events.
@@ -184,8 +199,9 @@ class FakeFiles : public FileSystem {
  public:
   std::optional<std::vector<uint8_t>> content;
   bool askedForWriting = true;
-  std::optional<std::vector<uint8_t>> ReadFile(const std::string&, size_t, bool openForWriting) override {
+  std::optional<std::vector<uint8_t>> ReadFile(const std::string&, size_t maxBytes, bool openForWriting) override {
     askedForWriting = openForWriting;
+    if (content && content->size() > maxBytes) return std::vector<uint8_t>(content->begin(), content->begin() + long(maxBytes));
     return content;
   }
 };
@@ -209,6 +225,28 @@ TEST(XmlReader, LoadFromFile) {
   EXPECT_EQ(JoinedText(text), "<A x=1></A>");
   EXPECT_EQ(SplitLines(text), (std::vector<std::string>{"<A", " x=1>", "</A>"}));
   EXPECT_EQ(events.log, "open A[X=1] | close A");
+}
+
+TEST(XmlReader, AFileOverTheLimitIsRefusedNotCut) {
+  FakeFiles files;
+  TXMLReader reader;
+  int opened = 0;
+  reader.OnTagOpen = [&](const TXMLTag&) { ++opened; };
+  // The element first, then zero bytes up to the size: a NUL ends the text.
+  const std::string head = "<A/>";
+  files.content.emplace(kMaxMarkupFileBytes, uint8_t{0});
+  std::copy(head.begin(), head.end(), files.content->begin());
+  reader.LoadFromFile("big.vyr2000", files);
+  EXPECT_EQ(opened, 1);
+
+  files.content->push_back(0);
+  try {
+    reader.LoadFromFile("big.vyr2000", files);
+    ADD_FAILURE() << "no error";
+  } catch (const FileOpenError& e) {
+    EXPECT_STREQ(e.what(), "The file is larger than 64 MB: too large for a layout data file.\rbig.vyr2000");
+  }
+  EXPECT_EQ(opened, 1);
 }
 
 TEST(XmlTag, NormalizeToken) {

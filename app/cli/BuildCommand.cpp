@@ -9,6 +9,7 @@
 #include "app/cli/TerminalDialogs.h"
 #include "datafile/ImportErrors.h"
 #include "datafile/LayoutDataFile.h"
+#include "datafile/MessagesAboutFile.h"
 #include "datafile/XmlReader.h"
 #include "model/KeyboardLayout.h"
 #include "model/Keypad.h"
@@ -61,7 +62,8 @@ bool ImportLayout(const std::string& path, KeyboardLayout& layout, ProcessState&
       return false;
     }
   } catch (const ImportError& e) {
-    dialogs.ShowError(e.what(), "");
+    // The file's name under the text: the error says what, not where.
+    MessagesAboutFile(dialogs, path).ShowError(e.what(), "");
     return false;
   } catch (const FileOpenError& e) {
     dialogs.ShowError(e.what(), "");

@@ -6,15 +6,15 @@ namespace tastora {
 
 std::span<const CliCommand> CliCommands() {
   static constexpr std::array<CliCommand, 9> kCommands{{
-      {"build", "build DATAFILE -o OUT32.dll [--x64 OUT64.dll]", "write a data file as 32-bit and 64-bit layout libraries", RunBuild},
-      {"create", "create TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no]", "make a layout from a template and install a data file onto it", RunCreate},
+      {"build", "build DATAFILE -o OUT32.dll [--x64 OUT64.dll] [--native32 OUTNT.dll]", "write a data file as layout libraries", RunBuild},
+      {"create", "create TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no] [--wait SECONDS]", "make a layout from a template and install a data file onto it", RunCreate},
       {"export", "export (FILE | --us) [-o OUT]", "write a layout as an editable markup data file", RunExport},
-      {"init", "init [--root DIR] [--windows 10|xp|98|95]", "make a Windows root folder with a few layouts", RunInit},
-      {"install", "install POS FILE [--root DIR] [--yes|--no]", "install a data file over a catalogue entry", RunInstall},
+      {"init", "init [--root DIR] [--windows 10|xp|98|95] [--wait SECONDS]", "make a Windows root folder with a few layouts", RunInit},
+      {"install", "install POS FILE [--root DIR] [--yes|--no] [--wait SECONDS]", "install a data file over a catalogue entry", RunInstall},
       {"keys", "keys", "print the key table with the US layout's characters", RunKeys},
       {"list", "list [--root DIR] [--tsv]", "print the layout catalogue", RunList},
-      {"new", "new TEMPLATE LANG NAME [--root DIR]", "make a layout from a template (a copy of its library)", RunNew},
-      {"restore", "restore POS [--root DIR] [--yes|--no]", "point a layout back at the system's own file", RunRestore},
+      {"new", "new TEMPLATE LANG NAME [--root DIR] [--wait SECONDS]", "make a layout from a template (a copy of its library)", RunNew},
+      {"restore", "restore POS [--root DIR] [--yes|--no] [--wait SECONDS]", "point a layout back at the system's own file", RunRestore},
   }};
   return kCommands;
 }

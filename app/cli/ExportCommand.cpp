@@ -6,6 +6,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/TerminalDialogs.h"
 #include "datafile/ImportErrors.h"
+#include "datafile/MessagesAboutFile.h"
 #include "datafile/XmlReader.h"
 #include "model/ProcessState.h"
 #include "platform/PlatformFactory.h"
@@ -51,7 +52,8 @@ int RunExport(const std::vector<std::string>& args) {
   try {
     markup = us ? ExportDefaultLayout(state) : ExportLayoutFile(input, state, ports);
   } catch (const ImportError& e) {
-    dialogs.ShowError(e.what(), "");
+    // The file's name under the text: the error says what, not where.
+    MessagesAboutFile(dialogs, input).ShowError(e.what(), "");
     return kExitFailure;
   } catch (const FileOpenError& e) {
     dialogs.ShowError(e.what(), "");
@@ -64,7 +66,7 @@ int RunExport(const std::vector<std::string>& args) {
 
   if (output.empty()) {
     std::fwrite(markup->data(), 1, markup->size(), stdout);
-    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+    return StandardOutputWritten() ? kExitOk : kExitFailure;
   }
   std::ofstream out(output, std::ios::binary | std::ios::trunc);
   out.write(markup->data(), static_cast<std::streamsize>(markup->size()));

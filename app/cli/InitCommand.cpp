@@ -1,6 +1,7 @@
 // tastora init: makes a Windows root folder with a handful of real layouts
 // registered and in the user's preload list.
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -9,12 +10,14 @@
 #include "app/cli/Commands.h"
 #include "app/cli/RootOption.h"
 #include "app/cli/TerminalDialogs.h"
+#include "app/cli/WaitOption.h"
 #include "datafile/ImportErrors.h"
 #include "datafile/LayoutDataFile.h"
 #include "datafile/XmlReader.h"
 #include "model/KeyboardLayout.h"
 #include "model/Keypad.h"
 #include "model/ProcessState.h"
+#include "platform/ActionLock.h"
 #include "platform/FileWriter.h"
 #include "platform/PlatformFactory.h"
 #include "reader/KbdFile.h"
@@ -26,7 +29,7 @@
 namespace tastora {
 namespace {
 
-constexpr char kUsage[] = "usage: tastora init [--root DIR] [--windows 10|xp|98|95]\n";
+constexpr char kUsage[] = "usage: tastora init [--root DIR] [--windows 10|xp|98|95] [--wait SECONDS]\n";
 
 struct RootLayout {
   const char* klid;
@@ -137,6 +140,7 @@ bool WriteRootLibraries(const std::string& rootDir, RootWindows windows, std::st
 }
 
 bool Register(RegistryBackend& registry, RootWindows windows) {
+  RegistryWrites batch(registry);  // each registry file written once
   TRegistryEnhanced machine(registry, RootKey::hkLocalMachine);
   TRegistryEnhanced user(registry, RootKey::hkCurrentUser);
   const bool family9x = IsFamily9x(windows);
@@ -170,12 +174,31 @@ bool Register(RegistryBackend& registry, RootWindows windows) {
     user.SetKey(kSubstitutesKey);
     ok = user.WriteValue(kSubstituted, std::string(kSubstitute)) && ok;
   }
-  return ok;
+  return batch.Commit() && ok;
 }
 
-}  // namespace
+// Takes the root's lock for init: two programs making one root would mix it.
+bool HoldRoot(ActionLock& lock, std::chrono::milliseconds wait, std::string& error) {
+  LockOutcome outcome = lock.Acquire(std::chrono::milliseconds(0), error);
+  if (outcome == LockOutcome::Busy && wait.count() > 0) {
+    std::fprintf(stderr, "%s\n", TerminalText(LockWaitText(wait)).c_str());
+    outcome = lock.Acquire(wait, error);
+  }
+  if (outcome == LockOutcome::Busy) error = kLockBusy;
+  return outcome == LockOutcome::Taken;
+}
 
-bool InitializeRoot(const std::string& dir, RootWindows windows, std::string& error) {
+bool InitializeRoot(const std::string& dir, RootWindows windows, std::chrono::milliseconds wait,
+                    std::string& error) {
+  const std::unique_ptr<ActionLock> lock = OpenActionLock(dir);
+  if (!HoldRoot(*lock, wait, error)) {
+    error = TerminalText(error);
+    return false;
+  }
+  struct Release {
+    ActionLock& lock;
+    ~Release() { lock.Release(); }
+  } release{*lock};
   if (!CreateWindowsRoot(dir, windows, error)) return false;
   auto codePages = MakeCodePages();
   TerminalDialogs dialogs(stderr, stderr, false);
@@ -188,11 +211,18 @@ bool InitializeRoot(const std::string& dir, RootWindows windows, std::string& er
   return WriteRootLibraries(dir, windows, error);
 }
 
+}  // namespace
+
+bool InitializeRoot(const std::string& dir, RootWindows windows, std::string& error) {
+  return InitializeRoot(dir, windows, kDefaultLockWait, error);
+}
+
 int RunInit(const std::vector<std::string>& arguments) {
   std::vector<std::string> args = arguments;
   std::optional<std::string> root;
   std::string error;
-  if (!TakeRootOption(args, root, error)) {
+  std::chrono::milliseconds wait = kDefaultLockWait;
+  if (!TakeRootOption(args, root, error) || !TakeWaitOption(args, wait, error)) {
     std::fprintf(stderr, "tastora init: %s\n%s", error.c_str(), kUsage);
     return kExitUsage;
   }
@@ -222,7 +252,7 @@ int RunInit(const std::vector<std::string>& arguments) {
     std::fprintf(stderr, "tastora init: no data folder for the default root: set HOME or give --root\n");
     return kExitUsage;
   }
-  if (!InitializeRoot(dir, windows, error)) {
+  if (!InitializeRoot(dir, windows, wait, error)) {
     std::fprintf(stderr, "tastora init: %s\n", error.c_str());
     return kExitFailure;
   }

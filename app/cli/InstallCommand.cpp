@@ -3,6 +3,7 @@
 // actions, unattended. The exit status says what happened: 0 only when the
 // change was really made, kExitCancelled when a question was answered No.
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/RootOption.h"
 #include "app/cli/TerminalDialogs.h"
+#include "app/cli/WaitOption.h"
 #include "model/ProcessState.h"
 #include "platform/PlatformFactory.h"
 
@@ -20,13 +22,15 @@ namespace {
 struct Options {
   std::optional<std::string> root;
   std::optional<bool> answer;  // --yes / --no
+  std::chrono::milliseconds wait = kDefaultLockWait;  // --wait SECONDS
   std::vector<std::string> operands;
 };
 
-// Takes --root, --yes and --no; everything else not starting with "--" is an operand.
+// Takes --root, --yes, --no and --wait; everything else not starting with "--" is an operand.
 bool TakeOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
   std::vector<std::string> rest = args;
   if (!TakeRootOption(rest, options.root, error)) return false;
+  if (!TakeWaitOption(rest, options.wait, error)) return false;
   for (const std::string& arg : rest) {
     if (arg == "--yes" || arg == "--no") {
       const bool yes = arg == "--yes";
@@ -74,19 +78,25 @@ int WithMainActions(const char* command, const Options& options,
   state->unattended = true;
   MainActions actions(*system, *codePages, dialogs, *state);
   actions.CommandLineMode = true;
+  actions.lockWait = options.wait;
+  // One action from the catalogue read to the last write: positions mean
+  // what they meant when the lock was taken.
+  const MainActions::ActionGuard guard = actions.Exclusive();
+  if (!guard.Held()) return kExitFailure;
   actions.Start();
   const int status = action(actions, dialogs);
-  return std::fflush(stdout) == 0 || status != kExitOk ? status : kExitFailure;
+  return status;  // a failed write of the report is told on stderr by main, and changes nothing here
 }
 
-void ReportInstall(const char* command, const MainActions& actions, InstallResult result, int position,
+void ReportInstall(const char* command, MainActions& actions, InstallResult result, int position,
                    const std::string& dataFile) {
   switch (result) {
     case InstallResult::Installed: {
       const LayoutEntry entry = actions.Catalogue().Get(position);
       const std::string text = entry.LayoutText.Empty() ? "" : " (" + entry.LayoutText.Str() + ")";
+      // The registry's word, not the catalogue's copy of it.
       std::printf("Installed %s over layout %d, %s%s: its layout file is now %s.\n", dataFile.c_str(), position,
-                  entry.EffectiveKlid().c_str(), text.c_str(), entry.LayoutFile.Str().c_str());
+                  entry.EffectiveKlid().c_str(), text.c_str(), actions.RegisteredFile(position).c_str());
       break;
     }
     case InstallResult::Cancelled:
@@ -112,12 +122,12 @@ int Usage(const char* command, const std::string& error, const char* usage) {
   return kExitUsage;
 }
 
-constexpr char kInstallUsage[] = "usage: tastora install POS FILE [--root DIR] [--yes|--no]\n";
-constexpr char kCreateUsage[] = "usage: tastora create TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no]\n";
-constexpr char kNewUsage[] = "usage: tastora new TEMPLATE LANG NAME [--root DIR]\n";
-constexpr char kRestoreUsage[] = "usage: tastora restore POS [--root DIR] [--yes|--no]\n";
+constexpr char kInstallUsage[] = "usage: tastora install POS FILE [--root DIR] [--yes|--no] [--wait SECONDS]\n";
+constexpr char kCreateUsage[] = "usage: tastora create TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no] [--wait SECONDS]\n";
+constexpr char kNewUsage[] = "usage: tastora new TEMPLATE LANG NAME [--root DIR] [--wait SECONDS]\n";
+constexpr char kRestoreUsage[] = "usage: tastora restore POS [--root DIR] [--yes|--no] [--wait SECONDS]\n";
 constexpr char kPositionalUsage[] =
-    "usage: tastora POS FILE, or tastora TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no]\n";
+    "usage: tastora POS FILE, or tastora TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no] [--wait SECONDS]\n";
 
 // The command line of one form: options and exactly `count` operands, read as the Windows program reads them.
 int RunForm(const char* command, const char* usage, const std::vector<std::string>& args, size_t count) {

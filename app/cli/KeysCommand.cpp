@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "app/cli/Commands.h"
+#include "app/cli/TerminalDialogs.h"
 #include "model/KeyTable.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
@@ -40,7 +41,8 @@ int RunKeys(const std::vector<std::string>& args) {
       std::printf("           ");
     std::printf("%s\n", row.description);
   }
-  return kExitOk;
+  // The table is what the command is for: unwritten, it failed.
+  return StandardOutputWritten() ? kExitOk : kExitFailure;
 }
 
 }  // namespace tastora

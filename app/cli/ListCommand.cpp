@@ -119,7 +119,7 @@ int RunList(const std::vector<std::string>& arguments) {
 
   if (tsv) PrintTsv(*locales);
   else PrintTable(*locales, state.windowsVersion);
-  return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+  return StandardOutputWritten() ? kExitOk : kExitFailure;
 }
 
 }  // namespace tastora

@@ -19,8 +19,11 @@ std::string TerminalText(std::string_view text) {
   return out;
 }
 
+bool StandardOutputWritten() { return std::fflush(stdout) == 0 && !std::ferror(stdout); }
+
 void TerminalDialogs::ShowMessage(std::string_view text) {
-  std::fprintf(out_, "%s\n", TerminalText(text).c_str());
+  // The system shows its errors in plain boxes as often as in error boxes.
+  std::fprintf(err_, "%s\n", TerminalText(text).c_str());
 }
 
 void TerminalDialogs::ShowWarning(std::string_view text) {

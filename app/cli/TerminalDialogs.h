@@ -1,6 +1,8 @@
 #pragma once
-// Message boxes of a terminal program: messages go to the terminal, and a
-// Yes/No question is answered by --yes/--no or, failing that, on the terminal.
+// Message boxes of a terminal program. Every message (a notice, a warning, an
+// error) goes to the error stream, so that the output stream holds only what
+// a command reports as its result; a Yes/No question is asked on the output
+// stream and answered by --yes/--no or, failing that, on the terminal.
 
 #include <cstdio>
 #include <optional>
@@ -27,5 +29,9 @@ class TerminalDialogs final : public Dialogs {
 
 // A message box text for a terminal: carriage returns become line breaks.
 std::string TerminalText(std::string_view text);
+
+// Flushes the standard output: true when everything printed to it so far was
+// written (a write that failed earlier leaves nothing to flush, but counts).
+bool StandardOutputWritten();
 
 }  // namespace tastora

@@ -1,6 +1,8 @@
 // tastora: the command-line front end. Every subcommand returns the process
 // exit status: 0 only when the action really happened.
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -8,6 +10,7 @@
 
 #include "app/cli/Commands.h"
 #include "app/cli/RootOption.h"
+#include "app/cli/TerminalDialogs.h"
 
 namespace {
 
@@ -26,19 +29,32 @@ void PrintUsage(std::FILE* out) {
                "  --version                          the program's version\n");
 }
 
-}  // namespace
+// The status says whether the action happened; output the standard output
+// did not take (a full disk, a closed pipe) is reported on the error stream
+// and changes it not. The commands whose action is their output (list, keys,
+// export without -o, the help) have answered for it in their own status.
+int FinishOutput(int status) {
+  errno = 0;
+  if (tastora::StandardOutputWritten()) return status;
+  const int reason = errno;
+  std::fprintf(stderr, "tastora: could not write to the standard output%s%s\n", reason ? ": " : "",
+               reason ? std::strerror(reason) : "");
+  return status;
+}
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+// Where the output is all the command does: written, or failed.
+int PrintedStatus(int status) { return tastora::StandardOutputWritten() ? status : tastora::kExitFailure; }
+
+int Run(std::vector<std::string> args) {
   // "tastora --root DIR COMMAND ..." works as well as "tastora COMMAND --root DIR ...".
   tastora::MoveLeadingRootOption(args);
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintUsage(stdout);
-    return args.empty() ? tastora::kExitUsage : 0;
+    return PrintedStatus(args.empty() ? tastora::kExitUsage : 0);
   }
   if (args[0] == "--version") {
     std::printf("tastora %s\n", TASTORA_VERSION);
-    return 0;
+    return PrintedStatus(0);
   }
   for (const tastora::CliCommand& c : tastora::CliCommands()) {
     if (args[0] == c.name) {
@@ -48,4 +64,15 @@ int main(int argc, char** argv) {
   }
   // Anything else is the Windows program's own command line.
   return tastora::RunPositional(args);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef SIGPIPE
+  // A reader of the output that went away must not end an install half-way:
+  // the write fails instead, and is reported.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+  return FinishOutput(Run(std::vector<std::string>(argv + 1, argv + argc)));
 }

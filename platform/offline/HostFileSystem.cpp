@@ -1,27 +1,50 @@
 #include "platform/offline/HostFileSystem.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdio>
-#include <memory>
+#include <cerrno>
 
 namespace tastora {
+namespace {
+
+// Closes the descriptor on every way out.
+struct Descriptor {
+  int fd;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+}  // namespace
 
 std::optional<std::vector<uint8_t>> HostFileSystem::ReadFile(const std::string& path, size_t maxBytes,
                                                              bool openForWriting) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), openForWriting ? "r+b" : "rb"),
-                                                       &std::fclose);
-  if (!file) return std::nullopt;
+  // Opened without blocking, so that a FIFO or a terminal given as a file is
+  // refused at once instead of waiting for a writer; only a regular file is
+  // read.
+  const int flags = (openForWriting ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  const Descriptor file{::open(path.c_str(), flags)};
+  if (file.fd < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
   // Grow as the file is read: `maxBytes` is a cap, not a size to allocate.
   std::vector<uint8_t> bytes;
   while (bytes.size() < maxBytes) {
     const size_t have = bytes.size();
     const size_t chunk = std::min<size_t>(maxBytes - have, 1u << 16);
     bytes.resize(have + chunk);
-    const size_t got = std::fread(bytes.data() + have, 1, chunk, file.get());
-    bytes.resize(have + got);
-    if (got < chunk) break;
+    const ssize_t got = ::read(file.fd, bytes.data() + have, chunk);
+    if (got < 0 && errno == EINTR) {
+      bytes.resize(have);
+      continue;
+    }
+    if (got < 0) return std::nullopt;
+    bytes.resize(have + static_cast<size_t>(got));
+    if (got == 0) break;
   }
-  if (std::ferror(file.get())) return std::nullopt;
   return bytes;
 }
 

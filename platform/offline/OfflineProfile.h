@@ -19,6 +19,10 @@ class OfflineProfile final : public Profile {
                          const std::string& defaultValue) override;
   bool WriteString(const std::string& file, const std::string& section, const std::string& key,
                    const std::string& value) override;
+  // The new text goes to a temporary file beside the old one, which it then
+  // replaces by a rename.
+  bool WriteKeys(const std::string& file, const std::string& section,
+                 const std::vector<std::pair<std::string, std::optional<std::string>>>& changes) override;
 
   // Where a profile file of that name is on the host.
   std::filesystem::path HostPathOf(const std::string& file) const;

@@ -43,6 +43,7 @@ std::optional<SystemPorts> OpenSystem(const std::string& rootDir, CodePages& cod
   ports.writer = files->Share();
   ports.loader = std::make_unique<OfflineFileLoader>(files->Share());
   ports.systemFiles = std::move(files);
+  ports.lock = OpenActionLock(rootDir);
   return ports;
 }
 

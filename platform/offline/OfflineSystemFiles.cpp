@@ -112,7 +112,7 @@ std::string OfflineSystemFiles::SystemDirectory() { return state_->systemDirecto
 
 bool OfflineSystemFiles::DisableRedirection() {
   // Only a 64-bit Windows has a native folder to switch to.
-  if (!state_->root.Is64Bit()) return false;
+  if (!state_->root.Is64Bit() || ShouldFail(FileOperation::Redirect, "")) return false;
   ++state_->offDepth;
   return true;
 }
@@ -121,9 +121,26 @@ void OfflineSystemFiles::RevertRedirection() {
   if (state_->offDepth > 0) --state_->offDepth;
 }
 
+bool OfflineSystemFiles::HasNativeFolder() { return state_->root.Is64Bit(); }
+
 bool OfflineSystemFiles::FileExists(const std::string& path) {
   const auto host = HostPathOf(path);
   return host && IsFile(*host);
+}
+
+bool OfflineSystemFiles::PathExists(const std::string& path) {
+  const auto host = HostPathOf(path);
+  return host && Exists(*host);
+}
+
+bool OfflineSystemFiles::RemoveFile(const std::string& path) {
+  const auto host = HostPathOf(path);
+  if (!host || !Exists(*host)) return true;
+  if (ShouldFail(FileOperation::Remove, path)) return false;
+  std::error_code ec;
+  // DeleteFileA removes no folder.
+  if (fs::is_directory(fs::symlink_status(*host, ec))) return false;
+  return fs::remove(*host, ec) && !ec;
 }
 
 bool OfflineSystemFiles::CopyFile(const std::string& from, const std::string& to) {

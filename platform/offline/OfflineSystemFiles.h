@@ -30,6 +30,8 @@ enum class FileOperation {
   Close,   // WriteWhole's close (flush) fails: WriteFailed
   Rename,  // WriteWhole cannot put the written file in place: WriteFailed, the old file stays
   Copy,    // CopyFile fails, nothing is created
+  Remove,  // RemoveFile fails, the file stays
+  Redirect,  // DisableRedirection fails on a 64-bit root (asked with an empty path)
 };
 
 class OfflineSystemFiles final : public SystemFiles, public FileSystem, public FileWriter {
@@ -51,10 +53,14 @@ class OfflineSystemFiles final : public SystemFiles, public FileSystem, public F
   std::string SystemDirectory() override;
   bool DisableRedirection() override;
   void RevertRedirection() override;
+  // A 64-bit root.
+  bool HasNativeFolder() override;
   // A file, not a folder.
   bool FileExists(const std::string& path) override;
+  bool PathExists(const std::string& path) override;
   // Fails when `to` exists; a copy that fails leaves nothing behind.
   bool CopyFile(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
 
   // FileSystem. A file without the owner's write permission is read-only, as
   // the Windows attribute, even for a host user who could write it anyway.

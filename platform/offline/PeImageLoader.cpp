@@ -21,6 +21,7 @@ constexpr uint64_t kMaxImageSize = 16u << 20;
 constexpr uint32_t kMaxSections = 96;
 constexpr uint32_t kMaxDirectories = 16;
 constexpr uint32_t kExportDirectory = 0;
+constexpr uint32_t kExportDirectorySize = 40;
 constexpr uint32_t kRelocationDirectory = 5;
 constexpr uint64_t k4GB = uint64_t{1} << 32;
 // Where an image whose own base is out of 32-bit reach is mapped instead.
@@ -254,7 +255,7 @@ const PeImageLoader::MappedImage* PeImageLoader::Find(LibraryHandle library) con
 
 std::optional<uint64_t> PeImageLoader::FindExport(LibraryHandle library, const std::string& name) {
   const MappedImage* image = Find(library);
-  if (!image || image->exportSize == 0) return std::nullopt;
+  if (!image || image->exportSize < kExportDirectorySize) return std::nullopt;
   const ByteReader m(image->memory);
   const uint64_t dir = image->exportRva;
   const auto functionCount = m.U32(dir + 20);
@@ -263,6 +264,15 @@ std::optional<uint64_t> PeImageLoader::FindExport(LibraryHandle library, const s
   const auto names = m.U32(dir + 32);
   const auto ordinals = m.U32(dir + 36);
   if (!functionCount || !nameCount || !functions || !names || !ordinals) return std::nullopt;
+  // The address, name and ordinal tables are part of the export data the
+  // directory's size covers: counts that reach past it are not believed,
+  // whatever else of the image they would walk.
+  const auto inDirectory = [&](uint64_t rva, uint64_t count, uint64_t width) {
+    return rva >= dir && rva - dir <= image->exportSize && count <= (image->exportSize - (rva - dir)) / width;
+  };
+  if (!inDirectory(*functions, *functionCount, 4) || !inDirectory(*names, *nameCount, 4) ||
+      !inDirectory(*ordinals, *nameCount, 2))
+    return std::nullopt;
   for (uint64_t i = 0; i < *nameCount; ++i) {
     const auto nameRva = m.U32(*names + i * 4);
     if (!nameRva) return std::nullopt;  // the name table runs out of the image

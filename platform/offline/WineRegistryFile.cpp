@@ -96,12 +96,16 @@ void SeparateBlock(std::string& out) {
   if (out.size() < 2 || out[out.size() - 2] != '\n') out += '\n';
 }
 
+bool HasValues(const Key& key) {
+  return std::any_of(key.values.begin(), key.values.end(), [](const auto& slot) { return !slot.removed; });
+}
+
 bool NeedsNewBlock(const Key& key) {
   if (key.block) return false;
   const bool touched = key.created || std::any_of(key.values.begin(), key.values.end(),
                                                   [](const auto& slot) { return slot.changed; });
   // Wine writes a key when it has values or no subkeys; parents only through their children.
-  return touched && (!key.values.empty() || key.subkeys.empty());
+  return touched && (HasValues(key) || key.subkeys.empty());
 }
 
 // Keys read from the file, parents named only through their children included.
@@ -115,10 +119,41 @@ void CollectNewBlocks(const Key& key, std::vector<const Key*>& out) {
   for (const auto& sub : key.subkeys) CollectNewBlocks(*sub, out);
 }
 
+// Most keys hold a handful of values and subkeys, searched faster than
+// hashed; a key with thousands (a long preload list, every layout
+// registration) must not cost a search of all of them per name.
+constexpr size_t kIndexFrom = 16;
+
+template <typename T>
+void IndexAdd(WineRegistryFile::NameIndex<T>& index, uint64_t hash, T item) {
+  if ((index.used + 1) * 2 > index.slots.size()) {
+    std::vector<typename WineRegistryFile::NameIndex<T>::Slot> old(std::max<size_t>(64, index.slots.size() * 2));
+    old.swap(index.slots);
+    index.used = 0;
+    for (const auto& slot : old)
+      if (slot.item != T{}) IndexAdd(index, slot.hash, slot.item);
+  }
+  const size_t mask = index.slots.size() - 1;
+  size_t i = size_t(hash) & mask;
+  while (index.slots[i].item != T{}) i = (i + 1) & mask;
+  index.slots[i] = {hash, item};
+  ++index.used;
+}
+
+// The item whose name (`nameOf`) is `name`; T{} when there is none.
+template <typename T, typename NameOf>
+T IndexFind(const WineRegistryFile::NameIndex<T>& index, std::u16string_view name, NameOf nameOf) {
+  const uint64_t hash = winereg::HashName(name);
+  const size_t mask = index.slots.size() - 1;
+  for (size_t i = size_t(hash) & mask; index.slots[i].item != T{}; i = (i + 1) & mask)
+    if (index.slots[i].hash == hash && winereg::SameName(nameOf(index.slots[i].item), name)) return index.slots[i].item;
+  return T{};
+}
+
 // Parsing state of one file.
 struct Parser {
-  std::vector<std::string_view> raw;  // lines with their line ends
-  size_t next = 0;                    // index of the next raw line
+  const std::vector<std::string_view>& raw;  // lines with their line ends
+  size_t next = 0;                           // index of the next raw line
   WineRegistryFile::Error* error = nullptr;
 
   bool Fail(size_t lineIndex, const char* reason) {
@@ -227,62 +262,62 @@ std::string WineRegistryFile::EmptyText(std::string_view relativeTo, bool win64)
 
 std::unique_ptr<WineRegistryFile> WineRegistryFile::Parse(std::string_view text, Error& error) {
   std::unique_ptr<WineRegistryFile> file(new WineRegistryFile());
-  if (!file->ParseLines(text, error)) return nullptr;
+  file->text_ = std::string(text);
+  if (!file->ParseLines(file->text_, error)) return nullptr;
   return file;
 }
 
 bool WineRegistryFile::ParseLines(std::string_view text, Error& error) {
-  Parser parser;
-  parser.error = &error;
+  lines_.reserve(size_t(std::count(text.begin(), text.end(), '\n')) + 1);
   for (size_t start = 0; start < text.size();) {
     const size_t end = text.find('\n', start);
     const size_t stop = end == std::string_view::npos ? text.size() : end + 1;
-    parser.raw.push_back(text.substr(start, stop - start));
+    lines_.push_back(text.substr(start, stop - start));
     start = stop;
   }
-  if (parser.raw.empty() || Content(parser.raw[0]) != kSignature) return parser.Fail(0, "not a Wine registry file");
+  Parser parser{lines_, 1, &error};
+  if (lines_.empty() || Content(lines_[0]) != kSignature) return parser.Fail(0, "not a Wine registry file");
 
-  auto preamble = std::make_unique<Block>();
-  Block* block = preamble.get();
-  blocks_.push_back(std::move(preamble));
-  block->lines.emplace_back(parser.raw[0]);
-  parser.next = 1;
+  // A block is the lines from its first up to the next key's header.
+  Block* block = blocks_.emplace_back(std::make_unique<Block>()).get();
+  size_t blockStart = 0;
+  const auto endBlock = [&](size_t end) { block->lines = std::span(lines_).subspan(blockStart, end - blockStart); };
 
   Key* key = nullptr;
-  while (parser.next < parser.raw.size()) {
+  std::u16string path;
+  std::vector<std::u16string> parts;  // reused from key to key
+  while (parser.next < lines_.size()) {
     const size_t index = parser.next++;
-    const std::string_view raw = parser.raw[index];
+    const std::string_view raw = lines_[index];
     const std::string_view line = Content(raw);
     const size_t p = SkipSpaces(line, 0);
     const char first = p < line.size() ? line[p] : '\0';
 
     if (first == '[') {
-      std::u16string path;
       const auto used = winereg::ParseEscaped(line.substr(p + 1), ']', path);
       if (!used) return parser.Fail(index, "malformed key");
-      std::vector<std::u16string> parts;
+      size_t count = 0;
       if (!path.empty()) {
-        size_t from = 0;
-        for (;;) {
+        for (size_t from = 0;;) {
           const size_t cut = path.find(u'\\', from);
-          parts.push_back(path.substr(from, cut == std::u16string::npos ? std::u16string::npos : cut - from));
-          if (parts.back().empty()) return parser.Fail(index, "malformed key");
+          const size_t length = cut == std::u16string::npos ? path.size() - from : cut - from;
+          if (length == 0) return parser.Fail(index, "malformed key");
+          if (count == parts.size()) parts.emplace_back();
+          parts[count++].assign(path, from, length);
           if (cut == std::u16string::npos) break;
           from = cut + 1;
         }
       }
-      key = Create(parts);
-      auto next = std::make_unique<Block>();
-      block = next.get();
+      key = CreatePath(std::span<const std::u16string>(parts).first(count));
+      endBlock(index);
+      block = blocks_.emplace_back(std::make_unique<Block>()).get();
+      blockStart = index;
       block->key = key;
       block->pathEnd = p + 1 + *used;
-      blocks_.push_back(std::move(next));
       if (!key->block) key->block = block;
-      block->lines.emplace_back(raw);
       continue;
     }
 
-    block->lines.emplace_back(raw);
     if (first == '@' || first == '"') {
       if (!key) return parser.Fail(index, "value without a key");
       Value value;
@@ -299,18 +334,19 @@ bool WineRegistryFile::ParseLines(std::string_view text, Error& error) {
       pos = SkipSpaces(line, pos + 1);
       size_t lines = 1;
       if (!ParseValueData(line.substr(pos), parser, index, value, lines)) return false;
-      for (size_t extra = 1; extra < lines; ++extra) block->lines.emplace_back(parser.raw[index + extra]);
 
-      ValueSlot slot{std::move(value), block, block->lines.size() - lines, lines, false};
-      auto found = std::find_if(key->values.begin(), key->values.end(),
-                                [&](const ValueSlot& s) { return winereg::SameName(s.value.name, slot.value.name); });
+      ValueSlot slot{std::move(value), block, index - blockStart, lines, false};
       // A later line for the same value wins, as when Wine loads the file.
-      if (found != key->values.end()) *found = std::move(slot);
-      else key->values.push_back(std::move(slot));
+      if (ValueSlot* found = FindSlot(*key, slot.value.name)) {
+        key->shadowed.push_back(std::move(*found));
+        *found = std::move(slot);
+      } else {
+        Append(*key, std::move(slot));
+      }
     } else if (first == '#') {
       const std::string_view option = line.substr(p);
       if (key) {
-        if (option.substr(0, 6) == "#time=" && block->timeLine < 0) block->timeLine = long(block->lines.size() - 1);
+        if (option.substr(0, 6) == "#time=" && block->timeLine < 0) block->timeLine = long(index - blockStart);
         if (option.substr(0, 7) == "#class=") {
           std::u16string cls;
           if (option.size() < 8 || option[7] != '"' || !winereg::ParseEscaped(option.substr(8), '"', cls))
@@ -324,23 +360,42 @@ bool WineRegistryFile::ParseLines(std::string_view text, Error& error) {
     } else if (first != ';' && first != '\0') {
       return parser.Fail(index, "unrecognized input");
     }
+    if (first != '\0') block->contentEnd = parser.next - blockStart;  // past a value's last line
   }
+  endBlock(lines_.size());
   MarkAsRead(*root_);
   return true;
 }
 
 WineRegistryFile::Key* WineRegistryFile::Child(Key& parent, std::u16string_view name, bool create) {
-  auto at = std::lower_bound(parent.subkeys.begin(), parent.subkeys.end(), name,
-                             [](const std::unique_ptr<Key>& k, std::u16string_view n) {
-                               return winereg::CompareNames(k->name, n) < 0;
-                             });
-  if (at != parent.subkeys.end() && winereg::SameName((*at)->name, name)) return at->get();
-  if (!create) return nullptr;
+  const bool indexed = !parent.subkeyIndex.slots.empty();
+  if (indexed) {
+    Key* found = IndexFind(parent.subkeyIndex, name, [](const Key* k) -> const std::u16string& { return k->name; });
+    if (found || !create) return found;
+  } else {
+    // Wine writes keys in order: a key read is most often the last one.
+    for (auto it = parent.subkeys.rbegin(); it != parent.subkeys.rend(); ++it)
+      if (winereg::SameName((*it)->name, name)) return it->get();
+    if (!create) return nullptr;
+  }
+  // A new key goes in order; when it is read from the file, usually last.
+  auto at = parent.subkeys.end();
+  if (!parent.subkeys.empty() && winereg::CompareNames(parent.subkeys.back()->name, name) > 0)
+    at = std::lower_bound(parent.subkeys.begin(), parent.subkeys.end() - 1, name,
+                          [](const std::unique_ptr<Key>& k, std::u16string_view n) {
+                            return winereg::CompareNames(k->name, n) < 0;
+                          });
   auto key = std::make_unique<Key>();
   key->name = std::u16string(name);
   key->parent = &parent;
   key->created = true;
-  return parent.subkeys.insert(at, std::move(key))->get();
+  Key* made = parent.subkeys.insert(at, std::move(key))->get();
+  if (indexed) {
+    IndexAdd(parent.subkeyIndex, winereg::HashName(made->name), made);
+  } else if (parent.subkeys.size() >= kIndexFrom) {
+    for (const auto& sub : parent.subkeys) IndexAdd(parent.subkeyIndex, winereg::HashName(sub->name), sub.get());
+  }
+  return made;
 }
 
 WineRegistryFile::Key* WineRegistryFile::Find(const std::vector<std::u16string>& path) {
@@ -350,34 +405,92 @@ WineRegistryFile::Key* WineRegistryFile::Find(const std::vector<std::u16string>&
   return key;
 }
 
-WineRegistryFile::Key* WineRegistryFile::Create(const std::vector<std::u16string>& path) {
+WineRegistryFile::Key* WineRegistryFile::Create(const std::vector<std::u16string>& path) { return CreatePath(path); }
+
+WineRegistryFile::Key* WineRegistryFile::CreatePath(std::span<const std::u16string> path) {
   Key* key = root_.get();
   for (const std::u16string& part : path) key = Child(*key, part, true);
   return key;
 }
 
+const WineRegistryFile::ValueSlot* WineRegistryFile::Lookup(const Key& key, std::u16string_view name) {
+  if (key.valueIndex.slots.empty()) {
+    for (const ValueSlot& slot : key.values)
+      if (winereg::SameName(slot.value.name, name)) return &slot;
+    return nullptr;
+  }
+  const uint32_t found = IndexFind(key.valueIndex, name, [&](uint32_t item) -> const std::u16string& {
+    return key.values[item - 1].value.name;
+  });
+  return found ? &key.values[found - 1] : nullptr;
+}
+
+void WineRegistryFile::Append(Key& key, ValueSlot slot) {
+  key.values.push_back(std::move(slot));
+  if (!key.valueIndex.slots.empty()) {
+    IndexAdd(key.valueIndex, winereg::HashName(key.values.back().value.name), uint32_t(key.values.size()));
+  } else if (key.values.size() >= kIndexFrom) {
+    for (size_t i = 0; i < key.values.size(); ++i)
+      IndexAdd(key.valueIndex, winereg::HashName(key.values[i].value.name), uint32_t(i + 1));
+  }
+}
+
 const WineRegistryFile::Value* WineRegistryFile::FindValue(const Key& key, std::u16string_view name) const {
-  for (const ValueSlot& slot : key.values)
-    if (winereg::SameName(slot.value.name, name)) return &slot.value;
-  return nullptr;
+  const ValueSlot* slot = Lookup(key, name);
+  return slot && !slot->removed ? &slot->value : nullptr;
+}
+
+WineRegistryFile::ValueSlot* WineRegistryFile::FindSlot(Key& key, std::u16string_view name) {
+  return const_cast<ValueSlot*>(Lookup(key, name));
 }
 
 bool WineRegistryFile::SetValue(Key& key, Value value) {
-  for (ValueSlot& slot : key.values) {
-    if (!winereg::SameName(slot.value.name, value.name)) continue;
-    if (slot.value.type == value.type && slot.value.data == value.data) return false;
-    value.name = slot.value.name;  // the name keeps the spelling it has
-    slot.value = std::move(value);
-    slot.changed = true;
+  if (ValueSlot* slot = FindSlot(key, value.name)) {
+    if (!slot->removed && slot->value.type == value.type && slot->value.data == value.data) return false;
+    if (!slot->removed) value.name = slot->value.name;  // the name keeps the spelling it has
+    slot->value = std::move(value);
+    slot->changed = true;
+    slot->removed = false;
     return true;
   }
-  key.values.push_back(ValueSlot{std::move(value), nullptr, 0, 0, true});
+  Append(key, ValueSlot{std::move(value), nullptr, 0, 0, true});
+  return true;
+}
+
+bool WineRegistryFile::RemoveValue(Key& key, std::u16string_view name) {
+  ValueSlot* slot = FindSlot(key, name);
+  if (!slot || slot->removed) return false;
+  slot->removed = true;
+  slot->changed = true;
+  // Earlier lines of the same name would stand for it once its own are gone.
+  for (ValueSlot& earlier : key.shadowed)
+    if (winereg::SameName(earlier.value.name, name)) earlier.removed = true;
+  return true;
+}
+
+bool WineRegistryFile::RemoveKey(Key& key) {
+  Key* parent = key.parent;
+  if (!parent || !key.subkeys.empty()) return false;
+  auto at = std::find_if(parent->subkeys.begin(), parent->subkeys.end(),
+                         [&](const std::unique_ptr<Key>& k) { return k.get() == &key; });
+  if (at == parent->subkeys.end()) return false;
+  key.removed = true;
+  removedKeys_.push_back(std::move(*at));
+  parent->subkeys.erase(at);
+  if (!parent->subkeyIndex.slots.empty()) {
+    parent->subkeyIndex = {};
+    for (const auto& sub : parent->subkeys) IndexAdd(parent->subkeyIndex, winereg::HashName(sub->name), sub.get());
+  }
+  // A parent named in the file only through this key stays, as it does in
+  // the registry: it gets lines of its own.
+  if (parent->parent && !parent->block && parent->subkeys.empty()) parent->created = true;
   return true;
 }
 
 std::vector<std::u16string> WineRegistryFile::ValueNames(const Key& key) const {
   std::vector<std::u16string> names;
-  for (const ValueSlot& slot : key.values) names.push_back(slot.value.name);
+  for (const ValueSlot& slot : key.values)
+    if (!slot.removed) names.push_back(slot.value.name);
   return names;
 }
 
@@ -456,12 +569,13 @@ std::string WineRegistryFile::Serialize(uint64_t now) const {
   const auto emitFresh = [&](const Key* key) {
     SeparateBlock(out);
     out += "[" + EscapedPath(key) + "]" + HeaderTime(now) + "\n" + TimeOption(now) + "\n";
-    for (const ValueSlot& slot : key->values) out += DumpValue(slot.value);
+    for (const ValueSlot& slot : key->values)
+      if (!slot.removed) out += DumpValue(slot.value);
   };
 
   for (const auto& blockPtr : blocks_) {
     const Block& block = *blockPtr;
-    if (block.key) {
+    if (block.key && nextFresh < fresh.size()) {
       const std::vector<std::u16string> path = PathOf(block.key);
       bool emitted = false;
       while (nextFresh < fresh.size() && ComparePaths(freshPaths[nextFresh], path) < 0) {
@@ -470,26 +584,30 @@ std::string WineRegistryFile::Serialize(uint64_t now) const {
       }
       if (emitted) SeparateBlock(out);
     }
+    if (block.key && block.key->removed) continue;
 
-    // Changed values whose lines are in this block, by first line; values
-    // new to the key go after its primary block's last non-blank line.
+    // Values whose lines are in this block and that changed or went, by
+    // first line; values new to the key go after its primary block's last
+    // non-blank line.
     std::map<size_t, const ValueSlot*> replaced;
     std::vector<const ValueSlot*> added;
     if (block.key) {
       for (const ValueSlot& slot : block.key->values) {
         if (!slot.changed) continue;
         if (slot.block == &block) replaced[slot.firstLine] = &slot;
-        else if (!slot.block && block.key->block == &block) added.push_back(&slot);
+        else if (!slot.block && !slot.removed && block.key->block == &block) added.push_back(&slot);
       }
+      for (const ValueSlot& slot : block.key->shadowed)
+        if (slot.removed && slot.block == &block) replaced[slot.firstLine] = &slot;
     }
     if (replaced.empty() && added.empty()) {
-      for (const std::string& line : block.lines) out += line;
+      for (const std::string_view line : block.lines) out += line;
       continue;
     }
 
-    size_t lastContent = 0;
-    for (size_t i = 0; i < block.lines.size(); ++i)
-      if (SkipSpaces(block.lines[i], 0) < block.lines[i].size()) lastContent = i;
+    // New values go after the last line that holds something, and never
+    // between a value's lines: a continuation line may look blank.
+    const size_t lastContent = block.contentEnd - 1;
     // Lines the program writes take the line end of the key's header.
     const std::string_view headerEnd = LineEnd(block.lines[0]);
     const std::string lineEnd(headerEnd.empty() ? std::string_view("\n") : headerEnd);
@@ -505,14 +623,16 @@ std::string WineRegistryFile::Serialize(uint64_t now) const {
     };
 
     for (size_t i = 0; i < block.lines.size();) {
-      const std::string& line = block.lines[i];
+      const std::string_view line = block.lines[i];
       size_t count = 1;
       if (i == 0) {
-        out += line.substr(0, block.pathEnd) + HeaderTime(now) + lineEnd;
+        out += line.substr(0, block.pathEnd);
+        out += HeaderTime(now);
+        out += lineEnd;
       } else if (long(i) == block.timeLine) {
         out += TimeOption(now) + lineEnd;
       } else if (auto found = replaced.find(i); found != replaced.end()) {
-        emit(DumpValue(found->second->value));
+        if (!found->second->removed) emit(DumpValue(found->second->value));
         count = found->second->lineCount;
       } else {
         out += line;

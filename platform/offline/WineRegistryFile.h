@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,19 @@ class WineRegistryFile {
     std::string reason;
   };
 
+  // Items found by the hash of their case-folded names, kept beside a key's
+  // values or subkeys once there are more than a plain search handles well.
+  // Open addressing: an item of T{} is an empty slot.
+  template <typename T>
+  struct NameIndex {
+    struct Slot {
+      uint64_t hash = 0;
+      T item{};
+    };
+    std::vector<Slot> slots;  // a power of two long, at most half full
+    size_t used = 0;
+  };
+
   struct Block;
   struct ValueSlot {
     Value value;
@@ -33,21 +47,27 @@ class WineRegistryFile {
     size_t firstLine = 0;
     size_t lineCount = 0;
     bool changed = false;
+    bool removed = false;  // its lines go; a value of that name set again comes back here
   };
   struct Key {
     std::u16string name;
     Key* parent = nullptr;
     std::vector<std::unique_ptr<Key>> subkeys;  // ordered by name, as Wine keeps them
     std::vector<ValueSlot> values;              // file order, new values last
+    NameIndex<uint32_t> valueIndex;             // position in `values` + 1
+    NameIndex<Key*> subkeyIndex;
+    std::vector<ValueSlot> shadowed;            // earlier lines of a value named again later
     const Block* block = nullptr;               // the first block that names this key
     bool created = false;                       // made by the program
+    bool removed = false;                       // out of the tree; its blocks are not written
   };
   // A key's header line and every line up to the next key; the first block
   // (no key) is the text before the first key.
   struct Block {
     Key* key = nullptr;
-    std::vector<std::string> lines;  // each with its own line end
+    std::span<const std::string_view> lines;  // each with its own line end
     size_t pathEnd = 0;              // in lines[0], just past the closing bracket
+    size_t contentEnd = 1;           // lines before it hold something (a value's lines count whole)
     long timeLine = -1;              // the "#time=" line, when there is one
   };
 
@@ -69,6 +89,11 @@ class WineRegistryFile {
   const Value* FindValue(const Key& key, std::u16string_view name) const;
   // False when the key already held exactly that value.
   bool SetValue(Key& key, Value value);
+  // False when the key has no value of that name.
+  bool RemoveValue(Key& key, std::u16string_view name);
+  // Takes a key out of the tree with its values; false for the root and a
+  // key with subkeys, which stay. Pointers to it stay valid.
+  bool RemoveKey(Key& key);
   std::vector<std::u16string> ValueNames(const Key& key) const;
   std::vector<std::u16string> SubkeyNames(const Key& key) const;
 
@@ -78,11 +103,18 @@ class WineRegistryFile {
  private:
   WineRegistryFile();
   Key* Child(Key& parent, std::u16string_view name, bool create);
+  Key* CreatePath(std::span<const std::u16string> path);
+  static const ValueSlot* Lookup(const Key& key, std::u16string_view name);
+  ValueSlot* FindSlot(Key& key, std::u16string_view name);
+  static void Append(Key& key, ValueSlot slot);
   bool ParseLines(std::string_view text, Error& error);
 
+  std::string text_;                     // as read
+  std::vector<std::string_view> lines_;  // of text_, each with its line end; blocks are runs of them
   std::string architecture_;
   std::unique_ptr<Key> root_;
   std::vector<std::unique_ptr<Block>> blocks_;
+  std::vector<std::unique_ptr<Key>> removedKeys_;  // their blocks still name them
 };
 
 }  // namespace tastora

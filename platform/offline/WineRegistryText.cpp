@@ -53,6 +53,16 @@ std::optional<size_t> ParseEscaped(std::string_view src, char endChar, std::u16s
   out.clear();
   size_t i = 0;
   while (i < src.size() && src[i] != '\0' && src[i] != endChar) {
+    // Plain text in one go: most names and strings are nothing else.
+    size_t plain = i;
+    while (plain < src.size() && uint8_t(src[plain]) - 1u < 0x7Fu && src[plain] != endChar && src[plain] != '\\')
+      ++plain;
+    if (plain > i) {
+      const size_t at = out.size();
+      out.resize(at + (plain - i));
+      for (size_t k = 0; i < plain; ++k, ++i) out[at + k] = char16_t(src[i]);
+      continue;
+    }
     if (src[i] == '\\' && i + 1 < src.size()) {
       const char e = src[i + 1];
       if (e == '\0') return std::nullopt;
@@ -156,9 +166,25 @@ char16_t FoldCase(char16_t ch) {
   return ch;
 }
 
+uint64_t HashName(std::u16string_view name) {
+  // FNV-1a over the folded UTF-16 units.
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (char16_t c : name) {
+    const char16_t folded = FoldCase(c);
+    hash = (hash ^ uint8_t(folded)) * 0x100000001b3ull;
+    hash = (hash ^ uint8_t(folded >> 8)) * 0x100000001b3ull;
+  }
+  // The low bits pick a slot: mix the high ones down, as they alone see every unit.
+  hash ^= hash >> 33;
+  hash *= 0xff51afd7ed558ccdull;
+  hash ^= hash >> 33;
+  return hash;
+}
+
 int CompareNames(std::u16string_view a, std::u16string_view b) {
   const size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {
+    if (a[i] == b[i]) continue;
     const char16_t x = FoldCase(a[i]);
     const char16_t y = FoldCase(b[i]);
     if (x != y) return x < y ? -1 : 1;

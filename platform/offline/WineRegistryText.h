@@ -4,6 +4,7 @@
 // accepted on input), and the case-insensitive comparison of registry names.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,10 @@ std::string Escape(std::u16string_view text, char quote1, char quote2);
 // Registry names compare without regard to case.
 char16_t FoldCase(char16_t ch);
 int CompareNames(std::u16string_view a, std::u16string_view b);
-inline bool SameName(std::u16string_view a, std::u16string_view b) { return CompareNames(a, b) == 0; }
+inline bool SameName(std::u16string_view a, std::u16string_view b) {
+  return a.size() == b.size() && CompareNames(a, b) == 0;
+}
+// Equal for names that are the same name.
+uint64_t HashName(std::u16string_view name);
 
 }  // namespace tastora::winereg

@@ -12,6 +12,12 @@ std::optional<std::vector<uint8_t>> Win32FileSystem::ReadFile(const std::string&
   HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  // Only a file on a disk is read: a pipe, the console or a device given as
+  // a file would wait for input or never end.
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return std::nullopt;
+  }
   // Grow as the file is read: `maxBytes` is a cap, not a size to allocate.
   std::vector<uint8_t> bytes;
   bool ok = true;

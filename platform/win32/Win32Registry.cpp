@@ -50,6 +50,11 @@ class Win32RegistryKey final : public RegistryKey {
                           DWORD(data.bytes.size())) == ERROR_SUCCESS;
   }
 
+  bool DeleteValue(const std::string& name) override {
+    const LONG result = RegDeleteValueA(key_, name.c_str());
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+  }
+
   std::vector<std::string> ValueNames() override {
     return Enumerate([this](DWORD index, char* buffer, DWORD* length) {
       return RegEnumValueA(key_, index, buffer, length, nullptr, nullptr, nullptr, nullptr);
@@ -99,6 +104,11 @@ std::unique_ptr<RegistryKey> Win32Registry::Open(RootKey root, const std::string
              : RegOpenKeyExA(RootHandle(root), path.c_str(), 0, KEY_ALL_ACCESS, &key);
   if (result != ERROR_SUCCESS) return nullptr;
   return std::make_unique<Win32RegistryKey>(key);
+}
+
+bool Win32Registry::DeleteKey(RootKey root, const std::string& path) {
+  const LONG result = RegDeleteKeyA(RootHandle(root), path.c_str());
+  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace tastora

@@ -8,6 +8,7 @@ namespace tastora {
 class Win32Registry final : public RegistryBackend {
  public:
   std::unique_ptr<RegistryKey> Open(RootKey root, const std::string& path, bool create) override;
+  bool DeleteKey(RootKey root, const std::string& path) override;
 };
 
 }  // namespace tastora

@@ -71,6 +71,7 @@ std::optional<SystemPorts> OpenSystem(const std::string& rootDir, CodePages&, Di
   ports.files = std::make_unique<Win32FileSystem>();
   ports.writer = std::make_unique<Win32FileWriter>();
   ports.loader = std::make_unique<Win32LibraryLoader>();
+  ports.lock = OpenActionLock(rootDir);
   return ports;
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #undef CopyFile
+#undef DeleteFile
 
 namespace tastora {
 namespace {
@@ -10,6 +11,7 @@ namespace {
 using DisableFn = BOOL(WINAPI*)(PVOID*);
 using RevertFn = BOOL(WINAPI*)(PVOID);
 using DirectoryFn = UINT(WINAPI*)(LPSTR, UINT);
+using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 // The pointer size of this build, not of the system: only a 64-bit build
 // has to stand in for the redirection itself.
@@ -46,6 +48,11 @@ Win32SystemFiles::Win32SystemFiles() {
     // Looked up, not imported, so that the program still starts where it is missing.
     if (void* wow64 = Lookup(kernel32, "GetSystemWow64DirectoryA"))
       wow64Directory_ = Directory(reinterpret_cast<DirectoryFn>(wow64));
+    nativeFolder_ = !wow64Directory_.empty();
+  } else if (void* isWow64 = Lookup(kernel32, "IsWow64Process")) {
+    // Missing before Windows XP SP2, which had no 64-bit form for it to tell of.
+    BOOL wow64 = FALSE;
+    nativeFolder_ = reinterpret_cast<IsWow64Fn>(isWow64)(GetCurrentProcess(), &wow64) && wow64;
   }
 }
 
@@ -84,6 +91,16 @@ void Win32SystemFiles::RevertRedirection() {
 bool Win32SystemFiles::FileExists(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32SystemFiles::PathExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Win32SystemFiles::RemoveFile(const std::string& path) {
+  if (DeleteFileA(path.c_str())) return true;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 bool Win32SystemFiles::CopyFile(const std::string& from, const std::string& to) {

@@ -36,10 +36,17 @@ class Win32SystemFiles final : public SystemFiles {
   // not there. Nests: each revert restores the state before its disable.
   bool DisableRedirection() override;
   void RevertRedirection() override;
+  // The 32-bit build runs under WOW64 (IsWow64Process, looked up at run
+  // time); the 64-bit build has a 32-bit view beside the native folder.
+  bool HasNativeFolder() override { return nativeFolder_; }
   // A file, not a folder (GetFileAttributesA).
   bool FileExists(const std::string& path) override;
+  // Anything of that name (GetFileAttributesA).
+  bool PathExists(const std::string& path) override;
   // CopyFileA failing when `to` exists.
   bool CopyFile(const std::string& from, const std::string& to) override;
+  // DeleteFileA; a file that is not there counts as removed.
+  bool RemoveFile(const std::string& path) override;
 
  private:
   void* disable_ = nullptr;  // Wow64DisableWow64FsRedirection
@@ -48,6 +55,7 @@ class Win32SystemFiles final : public SystemFiles {
   // 64-bit build only.
   std::string wow64Directory_;  // the 32-bit view; empty when the system has none
   int nativeDepth_ = 0;         // disables not reverted yet
+  bool nativeFolder_ = false;
 };
 
 }  // namespace tastora
