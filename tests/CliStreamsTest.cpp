@@ -24,11 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
 
 struct ShellRun {
   int status = -1;

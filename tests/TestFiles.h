@@ -1,6 +1,6 @@
 #pragma once
 // Host files for the tests: a temporary folder removed with everything in it,
-// and a whole file's bytes.
+// a whole file's bytes, and a path quoted for the shell.
 
 #include <stdlib.h>
 
@@ -29,6 +29,13 @@ struct TempDir {
 
   std::filesystem::path path;
 };
+
+// `text` as one word of a shell command line.
+inline std::string Quote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
 
 inline std::string ReadHost(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);

@@ -27,11 +27,6 @@ namespace fs = std::filesystem;
 constexpr char kWine64[] = "/usr/lib/wine/wine64";
 constexpr char kWineServer[] = "/usr/lib/wine/wineserver";
 
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
 
 struct Result {
   int status = -1;

@@ -19,12 +19,12 @@
 #include "LayoutCheck.h"
 #include "platform/offline/OfflineProfile.h"
 #include "platform/offline/PeImageLoader.h"
+#include "tests/TestFiles.h"
 
 namespace tastora::testing {
 namespace fs = std::filesystem;
 
 // Shared with the catalogue's Wine test.
-std::string Quote(const std::string& text);
 std::string WineEnvironment(const fs::path& prefix);
 void WaitForWineServer(const fs::path& prefix);
 std::optional<fs::path> SharedWinePrefix();
