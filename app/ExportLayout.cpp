@@ -6,10 +6,10 @@
 #include "datafile/LayoutDataFile.h"
 #include "datafile/MarkupExport.h"
 #include "datafile/MessagesAboutFile.h"
+#include "kbdfile/KbdFile.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
-#include "reader/KbdFile.h"
 #include "reader/LayoutLibraryReader.h"
 
 namespace tastora {

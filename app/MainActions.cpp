@@ -3,10 +3,10 @@
 #include "datafile/ImportErrors.h"
 #include "datafile/LayoutDataFile.h"
 #include "datafile/XmlReader.h"
+#include "kbdfile/KbdFile.h"
 #include "model/Keypad.h"
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
-#include "reader/KbdFile.h"
 #include "reader/LayoutLibraryReader.h"
 #include "system/RestoreLayout.h"
 

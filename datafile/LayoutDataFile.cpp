@@ -142,6 +142,93 @@ KeyNameTable* TLoader::NameTableOf(State s) const {
   }
 }
 
+void TLoader::RootChild(const TXMLTag& tag) {
+  const std::string& name = tag.Name;
+  if (name == "CREATED") {
+    Created(tag);
+    state = State::InCreated;
+  } else if (name == "SETTINGS") {
+    Settings(tag);
+    state = State::InSettings;
+  } else if (name == "SPECKEYS") {
+    state = State::InSpecKeys;
+  } else if (name == "KEYS") {
+    state = State::InKeys;
+  } else if (name == "LIGATURES") {
+    state = State::InLigatures;
+  } else if (name == "DIACRITICS") {
+    state = State::InDiacritics;
+  } else if (name == "UNRESOLVED") {
+    state = State::InUnresolved;
+  } else if (name == "KEY_NAMES") {
+    process_.keyNames.count = 0;
+    state = State::InKeyNames;
+  } else if (name == "KEY_NAMES_EXT") {
+    process_.extendedKeyNames.count = 0;
+    state = State::InKeyNamesExt;
+  } else if (name == "KEY_NAMES_DEAD") {
+    process_.deadKeyNames.count = 0;
+    state = State::InKeyNamesDead;
+  }
+}
+
+void TLoader::SpecialKeyValues(const TXMLTag& tag) {
+  for (int i = 0; i < tag.AttributeCount(); ++i) {
+    const int32_t specState = DecimalValue(tag.AttributeName(i));
+    CheckRange(specState, 1, kSpecialKeyStates, "VALUE", "special key state");
+    process_.specialKeys.At(currentIndex, specState) = static_cast<uint16_t>(HexValue(tag.AttributeValue(i)));
+  }
+}
+
+void TLoader::KeySlots(const TXMLTag& tag, KeyRecord& key, bool dead) const {
+  for (int i = 0; i < tag.AttributeCount(); ++i) {
+    const int32_t slot = DecimalValue(tag.AttributeName(i));
+    CheckRange(slot, 0, kSlotCount - 1, dead ? "DEADKEY" : "VALUE", "slot");
+    if (dead)
+      key.dead[static_cast<size_t>(slot)] = HexByte(tag.AttributeValue(i));
+    else
+      key.chars[static_cast<size_t>(slot)] = static_cast<uint16_t>(HexValue(tag.AttributeValue(i)));
+  }
+}
+
+void TLoader::Diacritic(const TXMLTag& tag) {
+  if (work->deadCount >= kMaxDeadKeys)
+    Refuse("The layout data file holds more than " + std::to_string(kMaxDeadKeys) +
+           " DIACRITIC elements; a layout holds at most " + std::to_string(kMaxDeadKeys) + " dead-key entries.");
+  DeadKeyEntry& entry = work->deadKeys[static_cast<size_t>(work->deadCount++)];
+  entry.accent = static_cast<uint16_t>(HexValue(tag.GetAttribute("kvacica")));
+  entry.base = static_cast<uint16_t>(HexValue(tag.GetAttribute("nosac")));
+  entry.result = static_cast<uint16_t>(HexValue(tag.GetAttribute("rezultat")));
+}
+
+void TLoader::StartLigature(const TXMLTag& tag) {
+  ligatureKey = HexValue(tag.GetAttribute("vk"));
+  ligatureColumn = HexValue(tag.GetAttribute("state"));
+  CheckRange(ligatureKey, 0, kLigatureRows - 1, "LIGATURE", "row");
+  CheckRange(ligatureColumn, 0, kLigatureColumns - 1, "LIGATURE", "column");
+  state = State::InLigature;
+}
+
+void TLoader::LigatureChar(const TXMLTag& tag) {
+  LigatureCell& cell = work->ligatures[static_cast<size_t>(ligatureKey)][static_cast<size_t>(ligatureColumn)];
+  if (cell.length >= kMaxLigatureLength)
+    Refuse("The layout data file's ligature of row " + std::to_string(ligatureKey) + ", column " +
+           std::to_string(ligatureColumn) + " holds more than " + std::to_string(kMaxLigatureLength) +
+           " characters.");
+  cell.chars[static_cast<size_t>(cell.length)] = static_cast<uint16_t>(HexValue(tag.GetAttribute("u")));
+  ++cell.length;
+}
+
+void TLoader::UnresolvedDef(const TXMLTag& tag) {
+  if (work->unresolvedCount >= kMaxUnresolved)
+    Refuse("The layout data file holds more than " + std::to_string(kMaxUnresolved) +
+           " DEF elements; a layout holds at most " + std::to_string(kMaxUnresolved) + " unresolved scan codes.");
+  UnresolvedKey& entry = work->unresolved[static_cast<size_t>(work->unresolvedCount++)];
+  entry.vk = static_cast<uint16_t>(HexValue(tag.GetAttribute("vk")));
+  entry.scan = HexByte(tag.GetAttribute("scan"));
+  entry.extended = HexByte(tag.GetAttribute("ANSI"));
+}
+
 void TLoader::TagOpen(const TXMLTag& tag) {
   const std::string& name = tag.Name;
   switch (state) {
@@ -163,32 +250,7 @@ void TLoader::TagOpen(const TXMLTag& tag) {
       }
       break;
     case State::InRoot:
-      if (name == "CREATED") {
-        Created(tag);
-        state = State::InCreated;
-      } else if (name == "SETTINGS") {
-        Settings(tag);
-        state = State::InSettings;
-      } else if (name == "SPECKEYS") {
-        state = State::InSpecKeys;
-      } else if (name == "KEYS") {
-        state = State::InKeys;
-      } else if (name == "LIGATURES") {
-        state = State::InLigatures;
-      } else if (name == "DIACRITICS") {
-        state = State::InDiacritics;
-      } else if (name == "UNRESOLVED") {
-        state = State::InUnresolved;
-      } else if (name == "KEY_NAMES") {
-        process_.keyNames.count = 0;
-        state = State::InKeyNames;
-      } else if (name == "KEY_NAMES_EXT") {
-        process_.extendedKeyNames.count = 0;
-        state = State::InKeyNamesExt;
-      } else if (name == "KEY_NAMES_DEAD") {
-        process_.deadKeyNames.count = 0;
-        state = State::InKeyNamesDead;
-      }
+      RootChild(tag);
       break;
     case State::InSpecKeys:
       if (name == "SPECKEY") {
@@ -198,13 +260,7 @@ void TLoader::TagOpen(const TXMLTag& tag) {
       }
       break;
     case State::InSpecKey:
-      if (name == "VALUE") {
-        for (int i = 0; i < tag.AttributeCount(); ++i) {
-          const int32_t specState = DecimalValue(tag.AttributeName(i));
-          CheckRange(specState, 1, kSpecialKeyStates, "VALUE", "special key state");
-          process_.specialKeys.At(currentIndex, specState) = static_cast<uint16_t>(HexValue(tag.AttributeValue(i)));
-        }
-      }
+      if (name == "VALUE") SpecialKeyValues(tag);
       break;
     case State::InKeys:
       if (name == "KEY") {
@@ -218,61 +274,23 @@ void TLoader::TagOpen(const TXMLTag& tag) {
     case State::InKey: {
       KeyRecord& key = work->Key(currentIndex);
       if (name == "VALUE" || name == "DEADKEY") {
-        const bool dead = name == "DEADKEY";
-        for (int i = 0; i < tag.AttributeCount(); ++i) {
-          const int32_t slot = DecimalValue(tag.AttributeName(i));
-          CheckRange(slot, 0, kSlotCount - 1, dead ? "DEADKEY" : "VALUE", "slot");
-          if (dead)
-            key.dead[static_cast<size_t>(slot)] = HexByte(tag.AttributeValue(i));
-          else
-            key.chars[static_cast<size_t>(slot)] = static_cast<uint16_t>(HexValue(tag.AttributeValue(i)));
-        }
+        KeySlots(tag, key, name == "DEADKEY");
       } else if (name == "FLAGS") {
         KeyFlags(tag, key);
       }
       break;
     }
     case State::InDiacritics:
-      if (name == "DIACRITIC") {
-        if (work->deadCount >= kMaxDeadKeys)
-          Refuse("The layout data file holds more than " + std::to_string(kMaxDeadKeys) +
-                 " DIACRITIC elements; a layout holds at most " + std::to_string(kMaxDeadKeys) + " dead-key entries.");
-        DeadKeyEntry& entry = work->deadKeys[static_cast<size_t>(work->deadCount++)];
-        entry.accent = static_cast<uint16_t>(HexValue(tag.GetAttribute("kvacica")));
-        entry.base = static_cast<uint16_t>(HexValue(tag.GetAttribute("nosac")));
-        entry.result = static_cast<uint16_t>(HexValue(tag.GetAttribute("rezultat")));
-      }
+      if (name == "DIACRITIC") Diacritic(tag);
       break;
     case State::InLigatures:
-      if (name == "LIGATURE") {
-        ligatureKey = HexValue(tag.GetAttribute("vk"));
-        ligatureColumn = HexValue(tag.GetAttribute("state"));
-        CheckRange(ligatureKey, 0, kLigatureRows - 1, "LIGATURE", "row");
-        CheckRange(ligatureColumn, 0, kLigatureColumns - 1, "LIGATURE", "column");
-        state = State::InLigature;
-      }
+      if (name == "LIGATURE") StartLigature(tag);
       break;
     case State::InLigature:
-      if (name == "S") {
-        LigatureCell& cell = work->ligatures[static_cast<size_t>(ligatureKey)][static_cast<size_t>(ligatureColumn)];
-        if (cell.length >= kMaxLigatureLength)
-          Refuse("The layout data file's ligature of row " + std::to_string(ligatureKey) + ", column " +
-                 std::to_string(ligatureColumn) + " holds more than " + std::to_string(kMaxLigatureLength) +
-                 " characters.");
-        cell.chars[static_cast<size_t>(cell.length)] = static_cast<uint16_t>(HexValue(tag.GetAttribute("u")));
-        ++cell.length;
-      }
+      if (name == "S") LigatureChar(tag);
       break;
     case State::InUnresolved:
-      if (name == "DEF") {
-        if (work->unresolvedCount >= kMaxUnresolved)
-          Refuse("The layout data file holds more than " + std::to_string(kMaxUnresolved) +
-                 " DEF elements; a layout holds at most " + std::to_string(kMaxUnresolved) + " unresolved scan codes.");
-        UnresolvedKey& entry = work->unresolved[static_cast<size_t>(work->unresolvedCount++)];
-        entry.vk = static_cast<uint16_t>(HexValue(tag.GetAttribute("vk")));
-        entry.scan = HexByte(tag.GetAttribute("scan"));
-        entry.extended = HexByte(tag.GetAttribute("ANSI"));
-      }
+      if (name == "DEF") UnresolvedDef(tag);
       break;
     case State::InKeyNames:
       if (name == "NAME") {

@@ -64,6 +64,18 @@ class TLoader {
   void Created(const TXMLTag& tag);
   void Settings(const TXMLTag& tag);
   void KeyFlags(const TXMLTag& tag, KeyRecord& key) const;
+  // An element directly inside the root: which section is read next.
+  void RootChild(const TXMLTag& tag);
+  // A special key's VALUE element: one character per state.
+  void SpecialKeyValues(const TXMLTag& tag);
+  // A key's VALUE (characters) or DEADKEY (dead-key marks) element, by slot.
+  void KeySlots(const TXMLTag& tag, KeyRecord& key, bool dead) const;
+  // One dead-key entry; a ligature's place, then its characters one by one;
+  // one unresolved scan code.
+  void Diacritic(const TXMLTag& tag);
+  void StartLigature(const TXMLTag& tag);
+  void LigatureChar(const TXMLTag& tag);
+  void UnresolvedDef(const TXMLTag& tag);
   // `key` is the attribute that holds the entry's scan code or accent.
   void StartName(const TXMLTag& tag, KeyNameTable& table, const char* key);
   // The name table whose NAME elements are being read, if any.

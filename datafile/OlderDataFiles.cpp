@@ -222,6 +222,66 @@ void AddNameLines(LineWriter& out, const char* section, const std::vector<KeyNam
   out.AddLine("");
 }
 
+void AddCreatedAndSettingsLines(LineWriter& out, const FixedRecord& record, const FormLayout& form) {
+  const uint8_t platform = record.U8(form.platform);
+  TXMLTag created("CREATED");
+  created.AddAttribute("OrgSystem", platform == 0 ? "Win95" : platform == 1 ? "WinNT" : "?");
+  out.AddLine(created.EmptyTagText());
+  out.AddLine("");
+
+  TXMLTag settings("SETTINGS");
+  settings.AddAttribute("Font_Script", Decimal(record.U8(form.fontScript)));
+  settings.AddAttribute("ALTGR_USED", Decimal(record.U8(form.altgrUsed)));
+  settings.AddAttribute("LCID", Hex(record.U16(form.lcid), 8));
+  out.AddLine(settings.EmptyTagText());
+  out.AddLine("");
+}
+
+void AddKeysLines(LineWriter& out, const FixedRecord& record, const FormLayout& form) {
+  const TXMLTag keys("KEYS");
+  out.AddLine(keys.OpenTagText());
+  out.Indent();
+  for (int p = 1; p <= kFileKeyCount; ++p) AddKeyLines(out, record, form, p);
+  out.Outdent();
+  out.AddLine(keys.CloseTagText());
+  out.AddLine("");
+}
+
+void AddDiacriticLines(LineWriter& out, const FixedRecord& record, const FormLayout& form, int32_t deadCount) {
+  const TXMLTag diacritics("DIACRITICS");
+  out.AddLine(diacritics.OpenTagText());
+  out.Indent();
+  for (int32_t i = 0; i < deadCount; ++i) {
+    const size_t at = form.deadKeys + static_cast<size_t>(i) * kDeadKeyEntrySize;
+    TXMLTag entry("DIACRITIC");
+    entry.AddAttribute("kvacica", Hex(record.U16(at), 4));
+    entry.AddAttribute("nosac", Hex(record.U16(at + 2), 4));
+    entry.AddAttribute("rezultat", Hex(record.U16(at + 4), 4));
+    out.AddLine(entry.EmptyTagText());
+  }
+  out.Outdent();
+  out.AddLine(diacritics.CloseTagText());
+  out.AddLine("");
+}
+
+void AddUnresolvedLines(LineWriter& out, const FixedRecord& record, const FormLayout& form,
+                        int32_t unresolvedCount) {
+  const TXMLTag unresolved("UNRESOLVED");
+  out.AddLine(unresolved.OpenTagText());
+  out.Indent();
+  for (int32_t i = 0; i < unresolvedCount; ++i) {
+    const size_t at = form.unresolved + static_cast<size_t>(i) * kUnresolvedEntrySize;
+    TXMLTag entry("DEF");
+    entry.AddAttribute("vk", Hex(record.U8(at), 4));
+    entry.AddAttribute("scan", Hex(record.U8(at + 1), 2));
+    entry.AddAttribute("ansi", Hex(record.U8(at + 2), 2));
+    out.AddLine(entry.EmptyTagText());
+  }
+  out.Outdent();
+  out.AddLine(unresolved.CloseTagText());
+  out.AddLine("");
+}
+
 std::vector<std::string> Convert(std::span<const uint8_t> fileBytes, const FormLayout& form, Dialogs& dialogs,
                                  ProcessState& state) {
   std::vector<uint8_t> buffer(kDataFileBufferSize, 0);
@@ -273,61 +333,15 @@ std::vector<std::string> Convert(std::span<const uint8_t> fileBytes, const FormL
   out.Indent();
   out.AddLine("");
 
-  const uint8_t platform = record.U8(form.platform);
-  TXMLTag created("CREATED");
-  created.AddAttribute("OrgSystem", platform == 0 ? "Win95" : platform == 1 ? "WinNT" : "?");
-  out.AddLine(created.EmptyTagText());
-  out.AddLine("");
-
-  TXMLTag settings("SETTINGS");
-  settings.AddAttribute("Font_Script", Decimal(record.U8(form.fontScript)));
-  settings.AddAttribute("ALTGR_USED", Decimal(record.U8(form.altgrUsed)));
-  settings.AddAttribute("LCID", Hex(record.U16(form.lcid), 8));
-  out.AddLine(settings.EmptyTagText());
-  out.AddLine("");
-
-  const TXMLTag keys("KEYS");
-  out.AddLine(keys.OpenTagText());
-  out.Indent();
-  for (int p = 1; p <= kFileKeyCount; ++p) AddKeyLines(out, record, form, p);
-  out.Outdent();
-  out.AddLine(keys.CloseTagText());
-  out.AddLine("");
-
-  const TXMLTag diacritics("DIACRITICS");
-  out.AddLine(diacritics.OpenTagText());
-  out.Indent();
-  for (int32_t i = 0; i < deadCount; ++i) {
-    const size_t at = form.deadKeys + static_cast<size_t>(i) * kDeadKeyEntrySize;
-    TXMLTag entry("DIACRITIC");
-    entry.AddAttribute("kvacica", Hex(record.U16(at), 4));
-    entry.AddAttribute("nosac", Hex(record.U16(at + 2), 4));
-    entry.AddAttribute("rezultat", Hex(record.U16(at + 4), 4));
-    out.AddLine(entry.EmptyTagText());
-  }
-  out.Outdent();
-  out.AddLine(diacritics.CloseTagText());
-  out.AddLine("");
+  AddCreatedAndSettingsLines(out, record, form);
+  AddKeysLines(out, record, form);
+  AddDiacriticLines(out, record, form, deadCount);
 
   // The binary forms carry no ligatures.
   out.AddLine(TXMLTag("LIGATURES").EmptyTagText());
   out.AddLine("");
 
-  const TXMLTag unresolved("UNRESOLVED");
-  out.AddLine(unresolved.OpenTagText());
-  out.Indent();
-  for (int32_t i = 0; i < unresolvedCount; ++i) {
-    const size_t at = form.unresolved + static_cast<size_t>(i) * kUnresolvedEntrySize;
-    TXMLTag entry("DEF");
-    entry.AddAttribute("vk", Hex(record.U8(at), 4));
-    entry.AddAttribute("scan", Hex(record.U8(at + 1), 2));
-    entry.AddAttribute("ansi", Hex(record.U8(at + 2), 2));
-    out.AddLine(entry.EmptyTagText());
-  }
-  out.Outdent();
-  out.AddLine(unresolved.CloseTagText());
-  out.AddLine("");
-
+  AddUnresolvedLines(out, record, form, unresolvedCount);
   AddNameLines(out, "KEY_NAMES", keyNames.entries);
   AddNameLines(out, "KEY_NAMES_EXT", extendedNames.entries);
 

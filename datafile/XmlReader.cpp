@@ -51,6 +51,93 @@ constexpr auto IsSkippedChar = [](char ch) { return ch != '='; };
 constexpr auto IsQuotedChar = [](char ch) { return ch != '"' && ch != '\\'; };
 constexpr auto IsBareValueChar = [](char ch) { return ch != '"' && !IsBlank(ch) && ch != '>' && ch != '/'; };
 
+// What the parser carries from one character to the next.
+struct ParseWork {
+  std::unique_ptr<TXMLTag> element;             // the tag being read; freed if the input ends inside it
+  std::vector<std::unique_ptr<TXMLTag>> spare;  // closed elements, reused for the next tags
+  std::string token;                            // element name, attribute name or value being built
+  std::string attrName;
+  std::string text;
+  bool closing = false;
+  bool quoted = false;
+  ParseState state = ParseState::Text;  // Text: outside a tag
+};
+
+// Outside a tag: text, until a tag starts.
+inline void TextChar(TXMLReader& reader, TBufferedReader& source, ParseWork& w, char ch) {
+  if (ch == '<') {
+    if (!w.text.empty()) {
+      if (reader.OnText) reader.OnText(w.text);
+      w.text.clear();
+    }
+    w.closing = false;
+    w.state = ParseState::TagStart;
+  } else {
+    w.text += ch;
+    TakeRun(source, &w.text, IsTextChar);
+  }
+}
+
+// The element's name; the element is made once it ends.
+inline void TagNameChar(TBufferedReader& source, ParseWork& w, char ch, bool blank) {
+  if (blank || ch == '>' || ch == '/') {
+    w.element = NewTag(w.spare, w.token);
+    if (ch == '/') {
+      w.state = ParseState::EmptyEnd;
+    } else {
+      w.state = ParseState::InTag;
+      if (ch == '>') source.Back();
+    }
+  } else {
+    w.token += ch;
+    TakeRun(source, &w.token, IsTagNameChar);
+  }
+}
+
+// After "=": a value starts, quoted or bare.
+inline void BeforeValueChar(TBufferedReader& source, ParseWork& w, char ch, bool blank) {
+  if (ch == '"') {
+    w.quoted = true;
+    w.token.clear();
+    TakeRun(source, &w.token, IsQuotedChar);
+    w.state = ParseState::Value;
+  } else if (!blank) {
+    w.quoted = false;
+    w.token.assign(1, ch);
+    TakeRun(source, &w.token, IsBareValueChar);
+    w.state = ParseState::Value;
+  }
+}
+
+// An attribute's value: quotes open and close anywhere in it, and a backslash
+// inside them takes the next character as it is.
+inline void ValueChar(TXMLReader& reader, TBufferedReader& source, ParseWork& w, char ch, bool blank) {
+  if (w.quoted) {
+    if (ch == '"') {
+      w.quoted = false;
+    } else {
+      w.token += ch == '\\' ? source.NextChar() : ch;
+      TakeRun(source, &w.token, IsQuotedChar);
+    }
+  } else if (ch == '"') {
+    w.quoted = true;
+    TakeRun(source, &w.token, IsQuotedChar);
+  } else if (blank) {
+    w.element->AddAttribute(w.attrName, w.token);
+    w.state = ParseState::InTag;
+  } else if (ch == '>') {
+    w.element->AddAttribute(w.attrName, w.token);
+    reader.Push(std::move(w.element));
+    w.state = ParseState::Text;
+  } else if (ch == '/') {
+    w.element->AddAttribute(w.attrName, w.token);
+    w.state = ParseState::EmptyEnd;
+  } else {
+    w.token += ch;
+    TakeRun(source, &w.token, IsBareValueChar);
+  }
+}
+
 }  // namespace
 
 void TBufferedReader::Load(const std::vector<std::string>& lines) {
@@ -180,168 +267,109 @@ void TXMLReader::Parse() {
 }
 
 void TXMLReader::Parse(TBufferedReader& source) {
-
-  std::unique_ptr<TXMLTag> element;             // the tag being read; freed if the input ends inside it
-  std::vector<std::unique_ptr<TXMLTag>> spare;  // closed elements, reused for the next tags
-  std::string token;                            // element name, attribute name or value being built
-  std::string attrName;
-  std::string text;
-  bool closing = false;
-  bool quoted = false;
-  ParseState state = ParseState::Text;  // Text: outside a tag
-
+  ParseWork w;
   try {
     while (!source.Eof) {
       const char ch = source.NextChar();
       const bool blank = IsBlank(ch);
-      switch (state) {
+      switch (w.state) {
         case ParseState::Text:
-          if (ch == '<') {
-            if (!text.empty()) {
-              if (OnText) OnText(text);
-              text.clear();
-            }
-            closing = false;
-            state = ParseState::TagStart;
-          } else {
-            text += ch;
-            TakeRun(source, &text, IsTextChar);
-          }
+          TextChar(*this, source, w, ch);
           break;
 
         case ParseState::TagStart:
           if (ch == '/') {
-            closing = true;
+            w.closing = true;
           } else if (!blank) {
-            token.assign(1, ch);
-            TakeRun(source, &token, IsTagNameChar);
-            state = ParseState::TagName;
+            w.token.assign(1, ch);
+            TakeRun(source, &w.token, IsTagNameChar);
+            w.state = ParseState::TagName;
           }
           break;
 
         case ParseState::TagName:
-          if (blank || ch == '>' || ch == '/') {
-            element = NewTag(spare, token);
-            if (ch == '/') {
-              state = ParseState::EmptyEnd;
-            } else {
-              state = ParseState::InTag;
-              if (ch == '>') source.Back();
-            }
-          } else {
-            token += ch;
-            TakeRun(source, &token, IsTagNameChar);
-          }
+          TagNameChar(source, w, ch, blank);
           break;
 
         case ParseState::InTag:
           if (ch == '>') {
-            if (closing) {
-              // Closes everything down to the nearest element of that name, or
-              // everything when none has it.
-              std::unique_ptr<TXMLTag> closer = std::move(element);
-              while (!stack_.empty()) {
-                std::unique_ptr<TXMLTag> popped = Pop();
-                if (!popped) continue;
-                const bool found = popped->Name == closer->Name;
-                spare.push_back(std::move(popped));
-                if (found) break;
-              }
-              spare.push_back(std::move(closer));
+            if (w.closing) {
+              CloseDownTo(std::move(w.element), w.spare);
             } else {
-              Push(std::move(element));
+              Push(std::move(w.element));
             }
-            state = ParseState::Text;
+            w.state = ParseState::Text;
           } else if (ch == '/') {
-            state = ParseState::EmptyEnd;
+            w.state = ParseState::EmptyEnd;
           } else if (!blank) {
-            token.assign(1, ch);
-            TakeRun(source, &token, IsAttrNameChar);
-            state = ParseState::AttrName;
+            w.token.assign(1, ch);
+            TakeRun(source, &w.token, IsAttrNameChar);
+            w.state = ParseState::AttrName;
           }
           break;
 
         case ParseState::EmptyEnd:
           if (ch == '>') {
-            Push(std::move(element));
-            if (std::unique_ptr<TXMLTag> popped = Pop()) spare.push_back(std::move(popped));
-            state = ParseState::Text;
+            Push(std::move(w.element));
+            if (std::unique_ptr<TXMLTag> popped = Pop()) w.spare.push_back(std::move(popped));
+            w.state = ParseState::Text;
           }
           break;
 
         case ParseState::AttrName:
           if (blank || ch == '=') {
-            attrName = token;
+            w.attrName = w.token;
             // Stepping back would only read the "=" again in BeforeEquals.
-            state = ch == '=' ? ParseState::BeforeValue : ParseState::BeforeEquals;
+            w.state = ch == '=' ? ParseState::BeforeValue : ParseState::BeforeEquals;
           } else {
-            token += ch;
-            TakeRun(source, &token, IsAttrNameChar);
+            w.token += ch;
+            TakeRun(source, &w.token, IsAttrNameChar);
           }
           break;
 
         case ParseState::BeforeEquals:
           if (ch == '=') {
-            state = ParseState::BeforeValue;
+            w.state = ParseState::BeforeValue;
           } else {
             TakeRun(source, nullptr, IsSkippedChar);
           }
           break;
 
         case ParseState::BeforeValue:
-          if (ch == '"') {
-            quoted = true;
-            token.clear();
-            TakeRun(source, &token, IsQuotedChar);
-            state = ParseState::Value;
-          } else if (!blank) {
-            quoted = false;
-            token.assign(1, ch);
-            TakeRun(source, &token, IsBareValueChar);
-            state = ParseState::Value;
-          }
+          BeforeValueChar(source, w, ch, blank);
           break;
 
         case ParseState::Value:
-          if (quoted) {
-            if (ch == '"') {
-              quoted = false;
-            } else {
-              token += ch == '\\' ? source.NextChar() : ch;
-              TakeRun(source, &token, IsQuotedChar);
-            }
-          } else if (ch == '"') {
-            quoted = true;
-            TakeRun(source, &token, IsQuotedChar);
-          } else if (blank) {
-            element->AddAttribute(attrName, token);
-            state = ParseState::InTag;
-          } else if (ch == '>') {
-            element->AddAttribute(attrName, token);
-            Push(std::move(element));
-            state = ParseState::Text;
-          } else if (ch == '/') {
-            element->AddAttribute(attrName, token);
-            state = ParseState::EmptyEnd;
-          } else {
-            token += ch;
-            TakeRun(source, &token, IsBareValueChar);
-          }
+          ValueChar(*this, source, w, ch, blank);
           break;
       }
     }
-    // What the text left open was never closed: say so, innermost first. A
-    // start tag the text ends inside counts once its name has been read.
-    if (element && !closing && OnUnclosed) OnUnclosed(*element);
-    while (!stack_.empty()) {
-      std::unique_ptr<TXMLTag> open = std::move(stack_.back());
-      stack_.pop_back();
-      if (OnUnclosed) OnUnclosed(*open);
-    }
+    // A start tag the text ends inside counts once its name has been read.
+    ReportUnclosed(w.closing ? nullptr : w.element.get());
   } catch (...) {
     // A handler gave up: leave no open elements behind, and raise no more events.
     stack_.clear();
     throw;
+  }
+}
+
+void TXMLReader::CloseDownTo(std::unique_ptr<TXMLTag> closer, std::vector<std::unique_ptr<TXMLTag>>& spare) {
+  while (!stack_.empty()) {
+    std::unique_ptr<TXMLTag> popped = Pop();
+    if (!popped) continue;
+    const bool found = popped->Name == closer->Name;
+    spare.push_back(std::move(popped));
+    if (found) break;
+  }
+  spare.push_back(std::move(closer));
+}
+
+void TXMLReader::ReportUnclosed(const TXMLTag* unfinished) {
+  if (unfinished && OnUnclosed) OnUnclosed(*unfinished);
+  while (!stack_.empty()) {
+    std::unique_ptr<TXMLTag> open = std::move(stack_.back());
+    stack_.pop_back();
+    if (OnUnclosed) OnUnclosed(*open);
   }
 }
 

@@ -82,6 +82,12 @@ class TXMLReader {
  private:
   void Parse();
   void Parse(TBufferedReader& source);
+  // A closing tag: closes every open element down to the nearest one of its
+  // name, or all of them when none has it. Closed elements go to `spare`.
+  void CloseDownTo(std::unique_ptr<TXMLTag> closer, std::vector<std::unique_ptr<TXMLTag>>& spare);
+  // The text has ended: `unfinished` (a start tag it ended inside) and then
+  // every open element, innermost first, are reported as never closed.
+  void ReportUnclosed(const TXMLTag* unfinished);
 
   std::vector<std::unique_ptr<TXMLTag>> stack_;  // back() is the top
 };

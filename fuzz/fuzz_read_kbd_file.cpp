@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "kbdfile/KbdFile.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
-#include "reader/KbdFile.h"
 #include "tests/TestPorts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
+#include "format/KbdTables.h"
 #include "model/KeyTable.h"
 #include "model/KeyboardLayout.h"
-#include "reader/KbdTables.h"
 #include "reader/LayoutWalk.h"
 
 namespace tastora {

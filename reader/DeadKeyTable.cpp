@@ -1,5 +1,5 @@
+#include "format/KbdTables.h"
 #include "model/KeyboardLayout.h"
-#include "reader/KbdTables.h"
 #include "reader/LayoutWalk.h"
 
 namespace tastora {

@@ -1,21 +1,23 @@
 #include "reader/FileImageWalk.h"
 
+#include "format/PeFormat.h"
+
 namespace tastora {
 namespace {
 
-constexpr uint64_t kNewHeaderOffset = 0x3C;
 // Libraries whose headers start at 0xC0 carry their one section at file
 // offset 0x400 for RVA 0x1000.
 constexpr uint16_t kShiftedNewHeader = 0xC0;
 constexpr uint32_t kShiftedSectionDelta = 12;
-constexpr uint64_t kExportTableRva = 0x78;      // from the PE signature, PE32
-constexpr uint64_t kExportFunctionTable = 0x1C;  // in the export directory
+// The export directory's RVA, from the PE signature of a PE32 image.
+constexpr uint64_t kExportTableRva =
+    pe::kSignatureSize + pe::kFileHeaderSize + pe::kOptDirectories32 + pe::kDirectoryExport * pe::kDirectoryEntrySize;
 constexpr uint64_t kInstructionOperand = 1;     // of "mov eax, imm32"
 
 }  // namespace
 
 std::optional<FileImageTables> FindTablesInFileImage(const ByteReader& image) {
-  const auto newHeader = image.U16(kNewHeaderOffset);
+  const auto newHeader = image.U16(pe::kDosNewHeader);
   if (!newHeader) return std::nullopt;
   const uint32_t delta = *newHeader == kShiftedNewHeader ? kShiftedSectionDelta : 0;
   // The 16-bit value at `at`, read as an RVA and turned into a file offset.
@@ -28,7 +30,7 @@ std::optional<FileImageTables> FindTablesInFileImage(const ByteReader& image) {
   };
   const auto exports = offsetAt(*newHeader + kExportTableRva);
   if (!exports) return std::nullopt;
-  const auto functions = offsetAt(*exports + kExportFunctionTable);
+  const auto functions = offsetAt(*exports + pe::kExportFunctions);
   if (!functions) return std::nullopt;
   const auto firstFunction = offsetAt(*functions);
   if (!firstFunction) return std::nullopt;

@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "format/KbdTables.h"
 #include "model/CompanionTables.h"
 #include "model/DefaultKeyNames.h"
 #include "model/ProcessState.h"
-#include "reader/KbdTables.h"
 #include "reader/LayoutWalk.h"
 
 namespace tastora {

@@ -1,7 +1,7 @@
+#include "format/KbdTables.h"
 #include "model/KeyTable.h"
 #include "model/KeyboardLayout.h"
 #include "model/Keypad.h"
-#include "reader/KbdTables.h"
 #include "reader/LayoutWalk.h"
 
 namespace tastora {

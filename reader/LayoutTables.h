@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "reader/KbdTables.h"
+#include "format/KbdTables.h"
 #include "reader/LayoutMemory.h"
 
 namespace tastora {

@@ -2,14 +2,13 @@
 
 #include <cstdio>
 
+#include "format/PeFormat.h"
 #include "model/Bytes.h"
 
 namespace tastora {
 namespace {
 
-constexpr uint64_t kNewHeaderOffset = 0x3C;
-constexpr uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
-constexpr uint64_t kMachineOffset = 4;
+constexpr uint64_t kMachineOffset = pe::kSignatureSize + pe::kFileMachine;
 
 struct Machine {
   uint16_t id;
@@ -18,7 +17,7 @@ struct Machine {
 };
 
 constexpr Machine kMachines[] = {
-    {0x014C, "x86", true},      {0x8664, "x64", true},          {0xAA64, "ARM64", true},
+    {pe::kMachineX86, "x86", true},      {pe::kMachineX64, "x64", true},  {pe::kMachineArm64, "ARM64", true},
     {0x0200, "Itanium (IA64)", false}, {0x01C0, "ARM", false}, {0x01C2, "ARM Thumb", false},
     {0x01C4, "ARM Thumb-2 (ARMNT)", false}, {0xA641, "ARM64EC", false}, {0x0166, "MIPS", false},
     {0x0184, "Alpha", false},   {0x01F0, "PowerPC", false},
@@ -34,8 +33,8 @@ const Machine* Find(uint16_t id) {
 
 std::optional<uint16_t> LibraryMachine(std::span<const uint8_t> file) {
   const ByteReader image(file);
-  const auto newHeader = image.U32(kNewHeaderOffset);
-  if (!newHeader || image.U16(0) != uint16_t{0x5A4D} || image.U32(*newHeader) != kPeSignature) return std::nullopt;
+  const auto newHeader = image.U32(pe::kDosNewHeader);
+  if (!newHeader || image.U16(0) != pe::kDosMagic || image.U32(*newHeader) != pe::kSignature) return std::nullopt;
   return image.U16(uint64_t{*newHeader} + kMachineOffset);
 }
 

@@ -1,7 +1,7 @@
 #include <algorithm>
 
+#include "format/KbdTables.h"
 #include "model/KeyboardLayout.h"
-#include "reader/KbdTables.h"
 #include "reader/LayoutWalk.h"
 
 namespace tastora {
@@ -32,7 +32,7 @@ bool ReadLigatures(LayoutWalk& walk) {
     const auto vk = walk.memory.U16(at + kbd::kLigatureVk);
     if (!vk) return false;
     if (*vk == 0) break;
-    const auto column = walk.memory.U16(at + kbd::kLigatureColumn);
+    const auto column = walk.memory.U16(at + kbd::kLigatureModification);
     if (!column) return false;
     const int k = KeyForVk(layout, walk.keypadEnterVk, static_cast<uint8_t>(*vk & 0xFF));
     if (k == 0) continue;

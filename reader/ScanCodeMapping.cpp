@@ -4,11 +4,11 @@
 
 #include <array>
 
+#include "format/KbdTables.h"
 #include "model/KeyFunctions.h"
 #include "model/KeyTable.h"
 #include "model/KeyboardLayout.h"
 #include "platform/Platform.h"
-#include "reader/KbdTables.h"
 #include "reader/LayoutWalk.h"
 
 namespace tastora {

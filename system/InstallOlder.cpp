@@ -3,10 +3,10 @@
 // a layout file in use, so the new file is written beside it and moved over
 // it by the system at the next start.
 
+#include "kbdfile/KbdFile.h"
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
-#include "reader/KbdFile.h"
 #include "system/EdKbd.h"
 #include "writer/LayoutLibraryWriter.h"
 

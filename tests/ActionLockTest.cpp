@@ -62,10 +62,7 @@ int Wait(pid_t pid) {
 
 // A root made by init, and what the program writes in it.
 struct LockRoot {
-  LockRoot() {
-    std::string error;
-    EXPECT_TRUE(InitializeRoot(Path(), RootWindows::Windows10, error)) << error;
-  }
+  LockRoot() { testing::MakeRoot(Path(), RootWindows::Windows10, testing::RootContents::kInitialized); }
   std::string Path() const { return (dir.path / "root").string(); }
   fs::path Folder(const char* name) const { return dir.path / "root" / "drive_c" / "windows" / name; }
   // The registry files and the names in the system folders.

@@ -20,6 +20,7 @@
 #include "app/MainActions.h"
 #include "app/cli/RootOption.h"
 #include "datafile/LayoutDataFile.h"
+#include "kbdfile/KbdFile.h"
 #include "model/Keypad.h"
 #include "model/ProcessState.h"
 #include "platform/offline/IconvCodePages.h"
@@ -27,8 +28,8 @@
 #include "platform/offline/OfflineProfile.h"
 #include "platform/offline/OfflineSystemFiles.h"
 #include "platform/offline/PeImageLoader.h"
-#include "reader/KbdFile.h"
 #include "system/EdKbd.h"
+#include "tests/TestFiles.h"
 #include "tests/TestRoots.h"
 
 namespace tastora::testing {
@@ -37,26 +38,12 @@ namespace fs = std::filesystem;
 
 const std::string kGerman = std::string(TASTORA_SOURCE_DIR) + "/examples/german.vyr2000";
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+// The program here is told No to every question (a restart above all).
+RecordingDialogs DialogsAnsweringNo() {
+  RecordingDialogs dialogs;
+  dialogs.answer = false;
+  return dialogs;
 }
-
-class QuietDialogs final : public Dialogs {
- public:
-  void ShowMessage(std::string_view text) override { shown.emplace_back(text); }
-  void ShowWarning(std::string_view text) override { shown.emplace_back(text); }
-  void ShowError(std::string_view text, std::string_view) override { shown.emplace_back(text); }
-  bool AskYesNo(std::string_view) override { return false; }
-  bool Shown(std::string_view text) const {
-    for (const std::string& s : shown)
-      if (s.find(text) != std::string::npos) return true;
-    return false;
-  }
-  std::vector<std::string> shown;
-};
 
 struct Platform {
   const char* name;
@@ -81,16 +68,7 @@ struct Root {
   explicit Root(const Platform& platform) {
     std::string pattern = (fs::temp_directory_path() / "tastora-faults-XXXXXX").string();
     dir = ::mkdtemp(pattern.data());
-    std::string error;
-    EXPECT_TRUE(InitializeRoot(Path(), platform.windows, error)) << error;
-    if (platform.wineVersion) {
-      IconvCodePages codePages;
-      QuietDialogs dialogs;
-      auto system = OpenSystem(Path(), codePages, dialogs, error);
-      TRegistryEnhanced user(*system->registry, RootKey::hkCurrentUser);
-      user.SetKey("Software\\Wine");
-      EXPECT_TRUE(user.WriteValue("Version", std::string(platform.wineVersion)));
-    }
+    MakeRoot(Path(), platform.windows, RootContents::kInitialized, platform.wineVersion);
   }
   // A copy of another root, as it is now.
   Root(const Root& from) {
@@ -110,7 +88,7 @@ struct Root {
   std::string Ini(const std::string& section, const std::string& key) const {
     return OfflineProfile(OfflineRoot(dir / "root")).ReadString("loader.ini", section, key, "");
   }
-  std::string LoaderIni() const { return ReadText(dir / "root" / "drive_c" / "windows" / "loader.ini"); }
+  std::string LoaderIni() const { return ReadHost(dir / "root" / "drive_c" / "windows" / "loader.ini"); }
   std::string Registered(const std::string& klid) const { return RegisteredLayoutFile(Path(), klid); }
   fs::path dir;
 };
@@ -127,7 +105,7 @@ struct Program {
     actions->Start();
   }
   IconvCodePages codePages;
-  QuietDialogs dialogs;
+  RecordingDialogs dialogs = DialogsAnsweringNo();
   std::optional<SystemPorts> system;
   OfflineSystemFiles* files = nullptr;
   std::unique_ptr<ProcessState> state = std::make_unique<ProcessState>();
@@ -163,7 +141,7 @@ void ExpectRegisteredFileWhole(const Root& root, const Platform& platform, const
   std::vector<fs::path> places{root.File(platform.folder32, registered)};
   if (platform.native64) places.push_back(root.File("system32", registered));
   for (const fs::path& place : places) {
-    const std::string bytes = ReadText(place);
+    const std::string bytes = ReadHost(place);
     ASSERT_FALSE(bytes.empty()) << place;
     if (family9x) {
       EXPECT_TRUE(IsKbdFile(std::vector<uint8_t>(bytes.begin(), bytes.end()))) << place;
@@ -245,10 +223,10 @@ TEST(FaultInjection, EachFailedWriteLeavesTheRegistrationOnAWholeFile) {
           const Root root(before);
           Program program(root);
           const std::string registered = root.Registered("00000409");
-          const std::string systemFile = ReadText(root.File(platform.folder32, platform.systemFile));
+          const std::string systemFile = ReadHost(root.File(platform.folder32, platform.systemFile));
           const std::string loaderIni = root.LoaderIni();
-          const std::string wininitIni = ReadText(root.dir / "root" / "drive_c" / "windows" / "wininit.ini");
-          program.dialogs.shown.clear();
+          const std::string wininitIni = ReadHost(root.dir / "root" / "drive_c" / "windows" / "wininit.ini");
+          program.dialogs.messages.clear();
 
           Fault fault{operation, failAt};
           program.files->SetVeto([&](FileOperation op, const std::string&) { return fault.Veto(op); });
@@ -259,11 +237,11 @@ TEST(FaultInjection, EachFailedWriteLeavesTheRegistrationOnAWholeFile) {
           EXPECT_EQ(program.actions->Catalogue().Get(0).LayoutFile, registered);
           ExpectRegisteredFileWhole(root, platform, registered);
           if (platform.keepsSystemFile) {
-            EXPECT_EQ(ReadText(root.File(platform.folder32, platform.systemFile)), systemFile);
+            EXPECT_EQ(ReadHost(root.File(platform.folder32, platform.systemFile)), systemFile);
           }
           EXPECT_EQ(root.LoaderIni(), loaderIni);
           // A file that did not come whole is never scheduled to replace the layout.
-          EXPECT_EQ(ReadText(root.dir / "root" / "drive_c" / "windows" / "wininit.ini"), wininitIni);
+          EXPECT_EQ(ReadHost(root.dir / "root" / "drive_c" / "windows" / "wininit.ini"), wininitIni);
 
           program.files->SetVeto({});
           ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
@@ -287,7 +265,7 @@ TEST(FaultInjection, CreateIsWholeOrNothing) {
     for (int failAt = 0; failAt < 2; ++failAt) {
       SCOPED_TRACE(std::string(NameOf(operation)) + " #" + std::to_string(failAt + 1));
       const Root root(platform);
-      const std::string userReg = ReadText(root.dir / "root" / "user.reg");
+      const std::string userReg = ReadHost(root.dir / "root" / "user.reg");
       Program program(root);
       const int before = program.actions->Catalogue().Count();
       Fault fault{operation, failAt};
@@ -300,7 +278,7 @@ TEST(FaultInjection, CreateIsWholeOrNothing) {
 
       EXPECT_TRUE(program.dialogs.Shown("What was made for it has been removed again."));
       EXPECT_EQ(root.Registered("00030409"), "");
-      EXPECT_EQ(ReadText(root.dir / "root" / "user.reg"), userReg);
+      EXPECT_EQ(ReadHost(root.dir / "root" / "user.reg"), userReg);
       EXPECT_EQ(program.actions->Catalogue().Count(), before);
       for (const char* folder : {"syswow64", "system32"})
         for (const char* file : {"KBD0.dll", "l_KBD0.dll"}) EXPECT_FALSE(fs::exists(root.File(folder, file))) << file;
@@ -511,7 +489,7 @@ std::unique_ptr<Program> KillableProgram(const Root& root, KillSwitch& kill) {
 // Every registration names a whole file, in every folder it is loaded from.
 void ExpectEveryRegistrationWhole(const Root& root, const Platform& platform) {
   IconvCodePages codePages;
-  QuietDialogs dialogs;
+  RecordingDialogs dialogs;
   std::string error;
   auto system = OpenSystem(root.Path(), codePages, dialogs, error);
   ASSERT_TRUE(system) << error;

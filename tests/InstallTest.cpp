@@ -19,6 +19,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/RootOption.h"
 #include "datafile/LayoutDataFile.h"
+#include "kbdfile/KbdFile.h"
 #include "model/KeyTable.h"
 #include "model/Keypad.h"
 #include "model/ProcessState.h"
@@ -27,10 +28,10 @@
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/OfflineProfile.h"
 #include "platform/offline/OfflineSession.h"
-#include "reader/KbdFile.h"
 #include "reader/LayoutLibraryReader.h"
 #include "system/RestoreLayout.h"
 #include "writer/UnassignedKeys.h"
+#include "tests/TestFiles.h"
 #include "tests/TestRoots.h"
 
 namespace tastora::testing {
@@ -40,18 +41,9 @@ namespace fs = std::filesystem;
 const std::string kExamples = std::string(TASTORA_SOURCE_DIR) + "/examples/";
 const std::string kGerman = kExamples + "german.vyr2000";
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteText(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
 // "PE32" or "PE32+" by the machine of the file's header; empty when it is no library.
 std::string ImageKind(const fs::path& path) {
-  const std::string bytes = ReadText(path);
+  const std::string bytes = ReadHost(path);
   if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0) return "";
   const auto at = [&](size_t i) { return i < bytes.size() ? uint8_t(bytes[i]) : 0u; };
   const size_t pe = at(0x3C) | at(0x3D) << 8 | at(0x3E) << 16;
@@ -65,56 +57,13 @@ std::string ImageKind(const fs::path& path) {
   return testing::CheckLayoutLibrary(image, 4).empty() ? "PE32 narrow" : "PE32 broken";
 }
 
-// Dialogs that record what they show and answer from a list (then Yes).
-class ScriptedDialogs final : public Dialogs {
- public:
-  void ShowMessage(std::string_view text) override { shown.emplace_back(text); }
-  void ShowWarning(std::string_view text) override { shown.emplace_back(text); }
-  void ShowError(std::string_view text, std::string_view) override { shown.emplace_back(text); }
-  bool AskYesNo(std::string_view text) override {
-    asked.emplace_back(text);
-    return Answer();
-  }
-  bool ShowDuplicateKeys(const DuplicateKeyPair& pair) override {
-    pairs.push_back(pair);
-    return Answer();
-  }
-  bool Shown(std::string_view text) const {
-    for (const std::string& s : shown)
-      if (s.find(text) != std::string::npos) return true;
-    return false;
-  }
-
-  std::deque<bool> answers;
-  std::vector<std::string> shown;
-  std::vector<std::string> asked;
-  std::vector<DuplicateKeyPair> pairs;
-
- private:
-  bool Answer() {
-    if (answers.empty()) return true;
-    const bool yes = answers.front();
-    answers.pop_front();
-    return yes;
-  }
-};
-
 // A Windows root made by init, in a folder of its own.
 struct Root {
   explicit Root(RootWindows windows, const char* wineVersion = nullptr) {
     std::string pattern = (fs::temp_directory_path() / "tastora-install-XXXXXX").string();
     dir = ::mkdtemp(pattern.data());
-    std::string error;
-    EXPECT_TRUE(InitializeRoot(Path(), windows, error)) << error;
     // Other NT versions: the 32-bit root with the version Wine would report.
-    if (wineVersion) {
-      IconvCodePages codePages;
-      ScriptedDialogs dialogs;
-      auto system = OpenSystem(Path(), codePages, dialogs, error);
-      TRegistryEnhanced user(*system->registry, RootKey::hkCurrentUser);
-      user.SetKey("Software\\Wine");
-      EXPECT_TRUE(user.WriteValue("Version", std::string(wineVersion)));
-    }
+    MakeRoot(Path(), windows, RootContents::kInitialized, wineVersion);
   }
   ~Root() {
     std::error_code ec;
@@ -135,7 +84,7 @@ struct Root {
   std::string Registered(const std::string& klid) const { return RegisteredLayoutFile(Path(), klid); }
   void Register(const std::string& klid, const std::string& file) const {
     IconvCodePages codePages;
-    ScriptedDialogs dialogs;
+    RecordingDialogs dialogs;
     std::string error;
     auto system = OpenSystem(Path(), codePages, dialogs, error);
     TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
@@ -158,7 +107,7 @@ struct Program {
   OfflineSession& session() { return static_cast<OfflineSession&>(*system->session); }
 
   IconvCodePages codePages;
-  ScriptedDialogs dialogs;
+  RecordingDialogs dialogs;
   std::optional<SystemPorts> system;
   std::unique_ptr<ProcessState> state = std::make_unique<ProcessState>();
   std::unique_ptr<MainActions> actions;
@@ -169,7 +118,7 @@ std::unique_ptr<KeyboardLayout> Imported(const std::string& file, ProcessState& 
   auto layout = std::make_unique<KeyboardLayout>();
   Clear(*layout, state);
   IconvCodePages codePages;
-  ScriptedDialogs dialogs;
+  RecordingDialogs dialogs;
   auto files = MakeFileSystem();
   EXPECT_TRUE(ImportLayoutFile(file, *layout, state, DataFilePorts{*files, dialogs, codePages}));
   AdjustNumpad(*layout, state);
@@ -185,9 +134,9 @@ void ExpectLibraryHolds(const fs::path& library, const std::string& dataFile) {
   Clear(*read, *state);
   auto files = MakeFileSystem();
   auto loader = MakeLibraryLoader();
-  ScriptedDialogs dialogs;
+  RecordingDialogs dialogs;
   ReadLayoutLibrary(library.string(), *read, *state, LayoutReaderPorts{*files, *loader, dialogs});
-  EXPECT_TRUE(dialogs.shown.empty()) << library << ": " << dialogs.shown.front();
+  EXPECT_TRUE(dialogs.messages.empty()) << library << ": " << dialogs.messages.front();
   for (int n = 1; n < kFirstKeypadKey; ++n)
     for (int slot : {0, 1, 6}) {
       EXPECT_EQ(read->Key(n).chars[size_t(slot)], expected->Key(n).chars[size_t(slot)])
@@ -199,14 +148,14 @@ void ExpectLibraryHolds(const fs::path& library, const std::string& dataFile) {
 using Edits = std::vector<std::pair<std::string, std::string>>;
 
 std::string Variant(const fs::path& dir, const std::string& name, const Edits& edits) {
-  std::string text = ReadText(kGerman);
+  std::string text = ReadHost(kGerman);
   for (const auto& [from, to] : edits) {
     const size_t at = text.find(from);
     EXPECT_NE(at, std::string::npos) << from;
     if (at != std::string::npos) text.replace(at, from.size(), to);
   }
   const fs::path path = dir / name;
-  WriteText(path, text);
+  WriteHost(path, text);
   return path.string();
 }
 
@@ -316,8 +265,8 @@ TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
   for (const PlatformCase& c : Platforms()) {
     SCOPED_TRACE(c.name);
     const Root root(c.windows, c.wineVersion);
-    const std::string systemFileBefore = ReadText(root.File(c.folder32, c.systemFile));
-    const std::string native64Before = c.native64 ? ReadText(root.File("system32", c.systemFile)) : "";
+    const std::string systemFileBefore = ReadHost(root.File(c.folder32, c.systemFile));
+    const std::string native64Before = c.native64 ? ReadHost(root.File("system32", c.systemFile)) : "";
     std::string iniAfterFirst;
     for (size_t round = 0; round < 3; ++round) {
       SCOPED_TRACE("install " + std::to_string(round + 1));
@@ -325,7 +274,7 @@ TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
       program.dialogs.answers = {false};  // a restart prompt, where one comes
       ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
       EXPECT_TRUE(program.dialogs.pairs.empty());
-      EXPECT_EQ(program.dialogs.shown.back(), kImportedSuccessfully);
+      EXPECT_EQ(program.dialogs.messages.back(), kImportedSuccessfully);
       const std::string& registered = c.registeredAfter[round];
       EXPECT_EQ(root.Registered("00000409"), registered);
       EXPECT_EQ(program.actions->Catalogue().Get(0).LayoutFile, registered);
@@ -334,11 +283,11 @@ TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
 
       if (c.recordsReplacedFile) {
         // Beside the system file, which never changes.
-        EXPECT_EQ(ReadText(root.File(c.folder32, c.systemFile)), systemFileBefore);
+        EXPECT_EQ(ReadHost(root.File(c.folder32, c.systemFile)), systemFileBefore);
         EXPECT_EQ(ImageKind(root.File(c.folder32, registered)), c.native64 ? "PE32" : "PE32 narrow");
         ExpectLibraryHolds(root.File(c.folder32, registered), kGerman);
         if (c.native64) {
-          EXPECT_EQ(ReadText(root.File("system32", c.systemFile)), native64Before);
+          EXPECT_EQ(ReadHost(root.File("system32", c.systemFile)), native64Before);
           EXPECT_EQ(ImageKind(root.File("system32", registered)), "PE32+");
           ExpectLibraryHolds(root.File("system32", registered), kGerman);
         }
@@ -346,8 +295,8 @@ TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
         EXPECT_EQ(root.Ini("loader.ini", "Existing", "1key"), "00000409");
         EXPECT_EQ(root.Ini("loader.ini", "Existing", "1file"), c.systemFile);
         EXPECT_EQ(root.Ini("loader.ini", "Existing", "00000409"), c.systemFile);
-        if (round == 0) iniAfterFirst = ReadText(root.Windows() / "loader.ini");
-        EXPECT_EQ(ReadText(root.Windows() / "loader.ini"), iniAfterFirst);
+        if (round == 0) iniAfterFirst = ReadHost(root.Windows() / "loader.ini");
+        EXPECT_EQ(ReadHost(root.Windows() / "loader.ini"), iniAfterFirst);
       } else {
         EXPECT_FALSE(fs::exists(root.Windows() / "loader.ini"));
       }
@@ -358,19 +307,19 @@ TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
       }
       if (c.windows == RootWindows::Windows98) {
         // Beside the layout file, moved over it by the next start.
-        EXPECT_EQ(ReadText(root.File(c.folder32, c.systemFile)), systemFileBefore);
+        EXPECT_EQ(ReadHost(root.File(c.folder32, c.systemFile)), systemFileBefore);
         EXPECT_TRUE(IsKbdFile(std::vector<uint8_t>{'D', 'S'}));
-        const std::string written = ReadText(root.File(c.folder32, "KBDUS.vyr"));
+        const std::string written = ReadHost(root.File(c.folder32, "KBDUS.vyr"));
         EXPECT_TRUE(IsKbdFile(std::vector<uint8_t>(written.begin(), written.end())));
         EXPECT_EQ(root.Ini("wininit.ini", "rename", "C:\\windows\\system\\KBDUS.KBD"),
                   "C:\\windows\\system\\KBDUS.vyr");
-        EXPECT_EQ(program.dialogs.asked, std::vector<std::string>{kAskRestartAfterRename});
+        EXPECT_EQ(program.dialogs.questions, std::vector<std::string>{kAskRestartAfterRename});
       } else {
-        EXPECT_TRUE(program.dialogs.asked.empty());
+        EXPECT_TRUE(program.dialogs.questions.empty());
         EXPECT_FALSE(fs::exists(root.Windows() / "wininit.ini"));
       }
       if (c.windows == RootWindows::Windows95) {
-        EXPECT_NE(ReadText(root.File(c.folder32, c.systemFile)), systemFileBefore);
+        EXPECT_NE(ReadHost(root.File(c.folder32, c.systemFile)), systemFileBefore);
       }
       EXPECT_EQ(program.session().logOffRequests + program.session().restartRequests, 0);
     }
@@ -403,7 +352,7 @@ TEST(Install, PromptsFollowShowRebootDialog) {
     Program program(root);
     program.dialogs.answers = {c.answer};
     ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
-    EXPECT_EQ(program.dialogs.asked,
+    EXPECT_EQ(program.dialogs.questions,
               c.question ? std::vector<std::string>{c.question} : std::vector<std::string>{});
     EXPECT_EQ(program.session().logOffRequests, c.logOffs);
     EXPECT_EQ(program.session().restartRequests, c.restarts);
@@ -475,7 +424,7 @@ TEST(Install, CreateThenInstallOntoTheNewLayout) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(WineNameOf(c.windows)) + " " + c.name);
     const Root root(c.windows);
-    const std::string germanBefore = ReadText(root.File(c.folder, c.german));
+    const std::string germanBefore = ReadHost(root.File(c.folder, c.german));
     Program program(root);
     program.dialogs.answers = {false};  // no restart
     CommandLine commandLine;
@@ -492,7 +441,7 @@ TEST(Install, CreateThenInstallOntoTheNewLayout) {
     EXPECT_EQ(made.LayoutFile, c.registered);
     EXPECT_EQ(root.Registered("00010407"), c.registered);
     EXPECT_EQ(root.Registered("00000407"), c.german);
-    EXPECT_EQ(ReadText(root.File(c.folder, c.german)), germanBefore);
+    EXPECT_EQ(ReadHost(root.File(c.folder, c.german)), germanBefore);
     EXPECT_TRUE(fs::exists(root.File(c.folder, c.created)));
     if (c.windows == RootWindows::Windows10 || c.windows == RootWindows::WindowsXp) {
       ExpectLibraryHolds(root.File(c.folder, c.registered), kGerman);
@@ -572,8 +521,8 @@ TEST(Install, DuplicateVirtualKeysAreReportedPairByPair) {
 
 TEST(Install, ADataFileThatDoesNotLoadIsNotInstalled) {
   const Root root(RootWindows::Windows10);
-  WriteText(root.dir / "german.txt", ReadText(kGerman));
-  WriteText(root.dir / "garbage.vyr2000", "this is no layout");
+  WriteHost(root.dir / "german.txt", ReadHost(kGerman));
+  WriteHost(root.dir / "garbage.vyr2000", "this is no layout");
   const std::string badNumber = Variant(root.dir, "bad.vyr2000", {{"VK=\"0031\"", "VK=\"00G1\""}});
   const std::string cases[] = {
       (root.dir / "german.txt").string(),      (root.dir / "missing.vyr2000").string(),
@@ -607,7 +556,7 @@ TEST(Install, ALayoutFileOutsideTheSystemFolderIsRefused) {
     EXPECT_EQ(program.actions->Edit(0, kGerman), InstallResult::Failed);
     EXPECT_TRUE(program.dialogs.Shown(kNotInstalled));
     if (std::string_view(layoutFile).find("abcdefghijklmnop") == std::string_view::npos) {
-      EXPECT_TRUE(program.dialogs.Shown("is not a file name in the system folder: it ")) << program.dialogs.shown[0];
+      EXPECT_TRUE(program.dialogs.Shown("is not a file name in the system folder: it ")) << program.dialogs.messages[0];
     }
     EXPECT_EQ(root.Registered("00000409"), layoutFile);
     EXPECT_FALSE(fs::exists(root.Windows() / "loader.ini"));
@@ -635,11 +584,11 @@ TEST(Install, AnOddlyPrefixedSystemFileIsNeverWrittenOver) {
   for (const char* folder : {"syswow64", "system32"})
     fs::copy_file(root.File(folder, "kbdus.dll"), root.File(folder, "x_kbdus.dll"));
   root.Register("00000409", "x_kbdus.dll");
-  const std::string before = ReadText(root.File("syswow64", "x_kbdus.dll"));
+  const std::string before = ReadHost(root.File("syswow64", "x_kbdus.dll"));
   Program program(root);
   ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
   EXPECT_EQ(root.Registered("00000409"), "l_x_kbdus.dll");
-  EXPECT_EQ(ReadText(root.File("syswow64", "x_kbdus.dll")), before);
+  EXPECT_EQ(ReadHost(root.File("syswow64", "x_kbdus.dll")), before);
   EXPECT_EQ(root.Ini("loader.ini", "Existing", "00000409"), "x_kbdus.dll");
   ASSERT_EQ(program.actions->Edit(0, kGerman), InstallResult::Installed);
   EXPECT_EQ(root.Registered("00000409"), "o_x_kbdus.dll");
@@ -685,7 +634,7 @@ TEST(Install, TheRecordDecidesWhatIsOurs) {
     for (const char* folder : {"syswow64", "system32"})
       for (const std::string& file : c.files) {
         if (file == "l_kbdus.dll" && c.ini.empty() && std::string_view(c.registered) == "kbdus.dll") {
-          WriteText(root.File(folder, file), "someone's");
+          WriteHost(root.File(folder, file), "someone's");
         } else {
           fs::copy_file(root.File(folder, "kbdus.dll"), root.File(folder, file));
         }
@@ -693,7 +642,7 @@ TEST(Install, TheRecordDecidesWhatIsOurs) {
     for (const auto& [key, value] : c.ini) root.SetIni("loader.ini", "Existing", key, value);
     root.Register("00000409", c.registered);
     std::map<std::string, std::string> before;
-    for (const std::string& file : c.files) before[file] = ReadText(root.File("syswow64", file));
+    for (const std::string& file : c.files) before[file] = ReadHost(root.File("syswow64", file));
 
     Program program(root);
     const bool refused = *c.installed == '\0';
@@ -701,7 +650,7 @@ TEST(Install, TheRecordDecidesWhatIsOurs) {
     if (refused) {
       EXPECT_TRUE(program.dialogs.Shown(c.message));
       EXPECT_EQ(root.Registered("00000409"), c.registered);
-      for (const std::string& file : c.files) EXPECT_EQ(ReadText(root.File("syswow64", file)), before[file]) << file;
+      for (const std::string& file : c.files) EXPECT_EQ(ReadHost(root.File("syswow64", file)), before[file]) << file;
       continue;
     }
     EXPECT_EQ(root.Registered("00000409"), c.installed);
@@ -713,7 +662,7 @@ TEST(Install, TheRecordDecidesWhatIsOurs) {
     EXPECT_EQ(root.Registered("00000409"), InstalledFileName(c.installed, c.recorded));
     for (const std::string& file : c.files) {
       if (!IsOwnCopyName(file, c.recorded)) {
-        EXPECT_EQ(ReadText(root.File("syswow64", file)), before[file]) << file;
+        EXPECT_EQ(ReadHost(root.File("syswow64", file)), before[file]) << file;
       }
     }
     EXPECT_EQ(root.Ini("loader.ini", "Existing", "Count"), "1");
@@ -729,7 +678,7 @@ TEST(Install, APreloadListNamingALayoutTwiceFollowsEveryInstall) {
   const Root root(RootWindows::Windows10);
   {
     IconvCodePages codePages;
-    ScriptedDialogs dialogs;
+    RecordingDialogs dialogs;
     std::string error;
     auto system = OpenSystem(root.Path(), codePages, dialogs, error);
     TRegistryEnhanced user(*system->registry, RootKey::hkCurrentUser);
@@ -824,17 +773,17 @@ TEST(InstallExport, ALayoutFileOfTheOlderFamilyExportsAsMarkup) {
   auto state = std::make_unique<ProcessState>();
   state->unattended = true;
   IconvCodePages codePages;
-  ScriptedDialogs dialogs;
+  RecordingDialogs dialogs;
   auto files = MakeFileSystem();
   auto loader = MakeLibraryLoader();
   const LayoutSourcePorts ports{*files, dialogs, codePages, *loader};
   const auto markup = ExportLayoutFile(root.File("system", "KBDUS.KBD").string(), *state, ports);
-  ASSERT_TRUE(markup) << (dialogs.shown.empty() ? "" : dialogs.shown.front());
+  ASSERT_TRUE(markup) << (dialogs.messages.empty() ? "" : dialogs.messages.front());
   EXPECT_EQ(markup->rfind("<VYR_DAT_FILE LAYOUTNAME=\"KBDUS\"", 0), 0u);
 
   // Read back, it is the German layout again.
   const fs::path exported = root.dir / "kbdus.vyr2000";
-  WriteText(exported, *markup);
+  WriteHost(exported, *markup);
   const auto german = Imported(kGerman, *state);
   const auto again = Imported(exported.string(), *state);
   // Key 47 shares its one-byte scan code with Num / in such a file.
@@ -843,7 +792,7 @@ TEST(InstallExport, ALayoutFileOfTheOlderFamilyExportsAsMarkup) {
     EXPECT_EQ(again->Key(n).vk, german->Key(n).vk) << n;
   }
   // A file that is neither library, layout file nor data file still is refused.
-  WriteText(root.dir / "DSX", "DX");
+  WriteHost(root.dir / "DSX", "DX");
   EXPECT_FALSE(ExportLayoutFile((root.dir / "DSX").string(), *state, ports));
 }
 

@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "app/ExportLayout.h"
+#include "kbdfile/KbdFile.h"
+#include "kbdfile/KbdFormat.h"
 #include "model/Bytes.h"
 #include "model/KeyTable.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
 #include "platform/FileWriter.h"
 #include "platform/offline/IconvCodePages.h"
-#include "reader/KbdFile.h"
-#include "reader/KbdFormat.h"
 #include "tests/TestPorts.h"
 
 namespace tastora {

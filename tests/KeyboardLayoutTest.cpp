@@ -77,26 +77,6 @@ TEST(KeyboardLayout, ResetToDefaultIsTheUsLayout) {
   EXPECT_EQ(layout->Key(68).vk, 0x11);
 }
 
-TEST(KeyboardLayout, CopyIsCompleteAndIndependent) {
-  ProcessState state;
-  auto a = std::make_unique<KeyboardLayout>();
-  ResetToDefault(*a, state);
-  a->deadCount = 1;
-  a->deadKeys[0] = {0xB4, u'e', 0xE9};
-  a->unresolvedCount = 1;
-  a->unresolved[0] = {0x5F, 0x63, 1};
-  a->ligatures[27][6].length = 2;
-  a->ligatures[27][6].chars[1] = 0x301;
-  auto b = std::make_unique<KeyboardLayout>(*a);
-  a->deadKeys[0].result = 0;
-  a->ligatures[27][6].chars[1] = 0;
-  a->Key(27).chars[0] = u'q';
-  EXPECT_EQ(b->deadKeys[0].result, 0xE9);
-  EXPECT_EQ(b->unresolved[0].scan, 0x63);
-  EXPECT_EQ(b->ligatures[27][6].chars[1], 0x301);
-  EXPECT_EQ(b->Key(27).chars[0], u'a');
-}
-
 TEST(KeyboardLayout, FindByVkAndScan) {
   ProcessState state;
   auto layout = std::make_unique<KeyboardLayout>();

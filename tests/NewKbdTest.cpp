@@ -128,7 +128,7 @@ struct TestSystem {
 
 // --- numbers and the language list ---------------------------------------------------
 
-TEST(HexToInt, ReadsHexadecimalTextAndRefusesWhatLeavesTheRange) {
+TEST(NewKbd, HexToIntReadsHexadecimalTextAndRefusesWhatLeavesTheRange) {
   struct Case {
     std::string text;
     std::optional<int32_t> number;
@@ -149,7 +149,7 @@ TEST(HexToInt, ReadsHexadecimalTextAndRefusesWhatLeavesTheRange) {
   for (const Case& c : cases) EXPECT_EQ(HexToInt(c.text), c.number) << c.text;
 }
 
-TEST(LanguageList, HoldsEveryRowSortedByName) {
+TEST(NewKbd, LanguageListHoldsEveryRowSortedByName) {
   const std::vector<LanguageItem> items = LanguageListItems();
   ASSERT_EQ(items.size(), kLanguageTableRows);
   for (size_t i = 1; i < items.size(); ++i) {
@@ -185,7 +185,7 @@ TEST(LanguageList, HoldsEveryRowSortedByName) {
   }
 }
 
-TEST(IsPlainFileName, RefusesWhatIsNotAWindowsFileNameInTheFolder) {
+TEST(NewKbd, IsPlainFileNameRefusesWhatIsNotAWindowsFileNameInTheFolder) {
   const std::pair<std::string, bool> cases[] = {
       {"kbdus.dll", true},       {"l_KBD0.dll", true},   {"KBDUS.KBD", true},    {"", false},
       {"..\\evil.dll", false},   {"a\\b.dll", false},    {"a/b.dll", false},     {"C:evil.dll", false},
@@ -223,7 +223,7 @@ struct CreateCase {
   std::string preloadName;
 };
 
-TEST(CreateWithParams, AllocatesIdentifierLayoutIdFileAndPreloadEntry) {
+TEST(NewKbd, CreateWithParamsAllocatesIdentifierLayoutIdFileAndPreloadEntry) {
   const CreateCase cases[] = {
       {"a fourth variant gets the next identifier and Layout Id",
        RootWindows::Windows10,
@@ -357,7 +357,7 @@ TEST(CreateWithParams, AllocatesIdentifierLayoutIdFileAndPreloadEntry) {
   }
 }
 
-TEST(CreateWithParams, CopiesIntoBothSystemFoldersOfA64BitWindows) {
+TEST(NewKbd, CreateWithParamsCopiesIntoBothSystemFoldersOfA64BitWindows) {
   TestSystem system(RootWindows::Windows10);
   system.Register("00000407", "KBDGR.DLL");
   system.Preload("1", "00000407");
@@ -377,7 +377,7 @@ TEST(CreateWithParams, CopiesIntoBothSystemFoldersOfA64BitWindows) {
   EXPECT_TRUE(system.OfflineFiles().Redirected());
 }
 
-TEST(CreateWithParams, CannotRedirectOnlyWhereANativeFolderIsOutOfReach) {
+TEST(NewKbd, CreateWithParamsCannotRedirectOnlyWhereANativeFolderIsOutOfReach) {
   struct Case {
     RootWindows windows;
     bool switchFails;
@@ -408,7 +408,7 @@ TEST(CreateWithParams, CannotRedirectOnlyWhereANativeFolderIsOutOfReach) {
   }
 }
 
-TEST(CreateWithParams, AFolderNamedLikeTheNextLibraryIsSkipped) {
+TEST(NewKbd, CreateWithParamsAFolderNamedLikeTheNextLibraryIsSkipped) {
   for (const char* folder : {"syswow64", "system32"}) {
     TestSystem system(RootWindows::Windows10);
     system.Register("00000409", "kbdus.dll");
@@ -424,7 +424,7 @@ TEST(CreateWithParams, AFolderNamedLikeTheNextLibraryIsSkipped) {
   }
 }
 
-TEST(CreateWithParams, RefusesWithoutWritingAnything) {
+TEST(NewKbd, CreateWithParamsRefusesWithoutWritingAnything) {
   struct Case {
     const char* what;
     RootWindows windows = RootWindows::Windows10;
@@ -471,7 +471,7 @@ TEST(CreateWithParams, RefusesWithoutWritingAnything) {
   }
 }
 
-TEST(CreateWithParams, AFailedCopyRegistersNothing) {
+TEST(NewKbd, CreateWithParamsAFailedCopyRegistersNothing) {
   for (const bool nativeCopy : {false, true}) {
     TestSystem system(RootWindows::Windows10);
     system.Register("00000409", "kbdus.dll");

@@ -10,30 +10,13 @@
 #include "datafile/OlderDataFiles.h"
 #include "model/Bytes.h"
 #include "model/KeyboardLayout.h"
+#include "tests/TestPorts.h"
 
 namespace tastora {
 namespace {
 
-class RecordingDialogs : public Dialogs {
- public:
-  std::vector<std::string> messages;
-  void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-  void ShowWarning(std::string_view text) override { messages.emplace_back(text); }
-  void ShowError(std::string_view text, std::string_view) override { messages.emplace_back(text); }
-  bool AskYesNo(std::string_view) override { return false; }
-};
-
-class FakeFiles : public FileSystem {
- public:
-  std::optional<std::vector<uint8_t>> content;
-  size_t askedBytes = 0;
-  bool askedForWriting = false;
-  std::optional<std::vector<uint8_t>> ReadFile(const std::string&, size_t maxBytes, bool openForWriting) override {
-    askedBytes = maxBytes;
-    askedForWriting = openForWriting;
-    return content;
-  }
-};
+using testing::MemoryFileSystem;
+using testing::RecordingDialogs;
 
 // Scan codes of key positions 1..104 as the converted file writes them.
 const std::array<const char*, 104> kScanTexts = {
@@ -330,17 +313,19 @@ TEST(OlderDataFiles, FaultyFilesAreRefusedAndLeaveKeyNamesAlone) {
 }
 
 TEST(OlderDataFiles, FileIsReadForWritingAndAnUnreadableOneIsReported) {
-  FakeFiles files;
+  MemoryFileSystem files;
   RecordingDialogs dialogs;
   ProcessState state;
   EXPECT_TRUE(ConvertVyr2000File("x.vyr2000", files, dialogs, state).empty());
   EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Could not read file\rx.vyr2000"});
-  EXPECT_EQ(files.askedBytes, kDataFileBufferSize);
-  EXPECT_TRUE(files.askedForWriting);
+  ASSERT_EQ(files.reads.size(), 1u);
+  EXPECT_EQ(files.reads[0].path, "x.vyr2000");
+  EXPECT_EQ(files.reads[0].maxBytes, kDataFileBufferSize);
+  EXPECT_TRUE(files.reads[0].openForWriting);
 
   FileFields f;
   f.vyr2000 = false;
-  files.content = Image(f);
+  files.Put("x.vyr2000", Image(f));
   dialogs.messages.clear();
   EXPECT_EQ(ConvertVyr32File("x.vyr2000", files, dialogs, state), Document(kEmptyHead, {}, kEmptyTail));
   EXPECT_TRUE(dialogs.messages.empty());

@@ -23,7 +23,7 @@
 
 namespace tastora::testing {
 // A Wine prefix made once by wineboot and shared by the tests of one machine
-// (WineCatalogueTest.cpp); nothing when Wine is not installed.
+// (CatalogueCommandTest.cpp); nothing when Wine is not installed.
 std::optional<std::filesystem::path> SharedWinePrefix();
 }  // namespace tastora::testing
 
@@ -32,22 +32,11 @@ namespace {
 
 using testing::TempDir;
 using testing::ReadHost;
+using testing::WriteHost;
 namespace fs = std::filesystem;
 using testing::RecordingDialogs;
 
 constexpr uint64_t kSomeTime = 133000000000000000ull;  // 2022, in file-time ticks
-
-
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteText(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
 
 std::vector<uint8_t> Utf16z(std::u16string_view text) {
   std::vector<uint8_t> out;
@@ -430,7 +419,7 @@ TEST(OfflineRegistry, AChangeOutsideAnActionIsInTheFileAtOnce) {
   TRegistryEnhanced user(*registry, RootKey::hkCurrentUser);
   user.SetKey("\\Keyboard Layout\\Substitutes");
   ASSERT_TRUE(user.WriteValue("d0010409", std::string("00020409")));
-  EXPECT_NE(ReadText(root.dir.path / "user.reg").find("[Keyboard Layout\\\\Substitutes] "), std::string::npos);
+  EXPECT_NE(ReadHost(root.dir.path / "user.reg").find("[Keyboard Layout\\\\Substitutes] "), std::string::npos);
 
   auto after = root.Registry();
   TRegistryEnhanced reader(*after, RootKey::hkCurrentUser);
@@ -454,8 +443,8 @@ TEST(OfflineRegistry, AnActionWritesItsChangesTogetherAtItsEnd) {
   const fs::path userFile = root.dir.path / "user.reg";
   auto registry = root.Registry();
   auto other = root.Registry();
-  const std::string machineBefore = ReadText(machineFile);
-  const std::string userBefore = ReadText(userFile);
+  const std::string machineBefore = ReadHost(machineFile);
+  const std::string userBefore = ReadHost(userFile);
   {
     RegistryWrites writes(*registry);
     TRegistryEnhanced machine(*registry, RootKey::hkLocalMachine);
@@ -467,8 +456,8 @@ TEST(OfflineRegistry, AnActionWritesItsChangesTogetherAtItsEnd) {
     ASSERT_TRUE(user.WriteValue("2", std::string("a0000409")));
     EXPECT_EQ(user.ReadText("2"), "a0000409");
     // Nothing is on disk before the end; another program's change meanwhile is kept.
-    EXPECT_EQ(ReadText(machineFile), machineBefore);
-    EXPECT_EQ(ReadText(userFile), userBefore);
+    EXPECT_EQ(ReadHost(machineFile), machineBefore);
+    EXPECT_EQ(ReadHost(userFile), userBefore);
     TRegistryEnhanced elsewhere(*other, RootKey::hkLocalMachine);
     elsewhere.SetKey("\\Software\\Other");
     ASSERT_TRUE(elsewhere.WriteValue("x", 1));
@@ -495,7 +484,7 @@ TEST(OfflineRegistry, WhenTheMachineFileCannotBeWrittenTheUserFileIsLeftAlone) {
   const fs::path machineFile = root.dir.path / "system.reg";
   const fs::path userFile = root.dir.path / "user.reg";
   auto registry = root.Registry();
-  const std::string userBefore = ReadText(userFile);
+  const std::string userBefore = ReadHost(userFile);
   RegistryWrites writes(*registry);
   TRegistryEnhanced machine(*registry, RootKey::hkLocalMachine);
   machine.SetKey("\\Software\\Mine");
@@ -504,12 +493,12 @@ TEST(OfflineRegistry, WhenTheMachineFileCannotBeWrittenTheUserFileIsLeftAlone) {
   user.SetKey("\\Keyboard Layout\\Preload");
   ASSERT_TRUE(user.WriteValue("2", std::string("00000407")));
   // Another program leaves the machine's file unreadable meanwhile.
-  const std::string broken = ReadText(machineFile) + "junk\n";
-  WriteText(machineFile, broken);
+  const std::string broken = ReadHost(machineFile) + "junk\n";
+  WriteHost(machineFile, broken);
 
   EXPECT_FALSE(writes.Commit());
-  EXPECT_EQ(ReadText(machineFile), broken);
-  EXPECT_EQ(ReadText(userFile), userBefore);
+  EXPECT_EQ(ReadHost(machineFile), broken);
+  EXPECT_EQ(ReadHost(userFile), userBefore);
   EXPECT_EQ(user.ReadText("2"), "");  // what was not written is not kept either
   ASSERT_EQ(root.dialogs.messages.size(), 1u);
   EXPECT_NE(root.dialogs.messages[0].find(machineFile.string()), std::string::npos);
@@ -526,7 +515,7 @@ TEST(OfflineRegistry, TheNextActionFinishesWritesCutShortBetweenTheTwoFiles) {
     RootFixture root;
     const fs::path machineFile = root.dir.path / "system.reg";
     const fs::path userFile = root.dir.path / "user.reg";
-    const std::string userBefore = ReadText(userFile);
+    const std::string userBefore = ReadHost(userFile);
     {
       auto registry = root.Registry();
       RegistryWrites writes(*registry);
@@ -540,18 +529,18 @@ TEST(OfflineRegistry, TheNextActionFinishesWritesCutShortBetweenTheTwoFiles) {
     }
     // What a program killed between the two files leaves: the user's new
     // file waiting beside the old one, named for the machine's file it goes with.
-    const std::string userAfter = ReadText(userFile);
+    const std::string userAfter = ReadHost(userFile);
     struct stat machine {};
     ASSERT_EQ(::stat(machineFile.c_str(), &machine), 0);
     const uintmax_t belongsTo = uintmax_t(machine.st_ino) + (c.machineFileReplaced ? 0 : 1);
     const fs::path waiting = root.dir.path / (".user.reg.after-" + std::to_string(belongsTo));
-    WriteText(waiting, userAfter);
-    WriteText(userFile, userBefore);
+    WriteHost(waiting, userAfter);
+    WriteHost(userFile, userBefore);
 
     auto next = root.Registry();
     EXPECT_TRUE(next->RefreshIfChanged());
     EXPECT_FALSE(fs::exists(waiting));
-    EXPECT_EQ(ReadText(userFile), c.machineFileReplaced ? userAfter : userBefore);
+    EXPECT_EQ(ReadHost(userFile), c.machineFileReplaced ? userAfter : userBefore);
     TRegistryEnhanced user(*next, RootKey::hkCurrentUser);
     user.SetKey("\\Keyboard Layout\\Preload");
     EXPECT_EQ(user.ReadText("2"), c.machineFileReplaced ? "00000407" : "");
@@ -610,7 +599,7 @@ TEST(OfflineRegistry, NonAsciiNamesAndTextUseTheSystemCodePage) {
   TRegistryEnhanced machine(*registry, RootKey::hkLocalMachine);
   machine.SetKey("\\Software\\Caf\xE9");
   ASSERT_TRUE(machine.WriteValue("Na\xEFve \"quoted\"", std::string("Fran\xE7" "ais \x80 C:\\x")));
-  const std::string text = ReadText(root.dir.path / "system.reg");
+  const std::string text = ReadHost(root.dir.path / "system.reg");
   EXPECT_NE(text.find("[Software\\\\Caf\\xe9] "), std::string::npos) << text;
   EXPECT_NE(text.find("\"Na\\xefve \\\"quoted\\\"\"=\"Fran\\x00e7" "ais \\x20ac C:\\\\x\""), std::string::npos) << text;
   EXPECT_EQ(machine.ReadText("Na\xEFve \"quoted\""), "Fran\xE7" "ais \x80 C:\\x");
@@ -619,8 +608,8 @@ TEST(OfflineRegistry, NonAsciiNamesAndTextUseTheSystemCodePage) {
 TEST(OfflineRegistry, AMalformedFileIsRefusedAndNothingIsWritten) {
   RootFixture root;
   const fs::path userFile = root.dir.path / "user.reg";
-  const std::string broken = ReadText(userFile) + "\n[Keyboard Layout\\\\Preload]\n\"1\"=dword:nothex\n";
-  WriteText(userFile, broken);
+  const std::string broken = ReadHost(userFile) + "\n[Keyboard Layout\\\\Preload]\n\"1\"=dword:nothex\n";
+  WriteHost(userFile, broken);
 
   std::string error;
   auto registry = root.Registry(&error);
@@ -630,7 +619,7 @@ TEST(OfflineRegistry, AMalformedFileIsRefusedAndNothingIsWritten) {
   user.SetKey("\\Keyboard Layout\\Preload");
   EXPECT_FALSE(user.WriteValue("2", std::string("00000407")));
   EXPECT_EQ(user.ReadText("1"), "");
-  EXPECT_EQ(ReadText(userFile), broken);
+  EXPECT_EQ(ReadHost(userFile), broken);
   // Reported once, however often the file is asked for.
   ASSERT_EQ(root.dialogs.messages.size(), 1u);
   EXPECT_NE(root.dialogs.messages[0].find(": malformed value"), std::string::npos);
@@ -659,7 +648,7 @@ TEST(OfflineRoot, MapsWindowsPathsOntoTheTree) {
   RootFixture root32(RootWindows::WindowsXp);
   const fs::path w64 = root64.dir.path / "drive_c" / "windows";
   const fs::path w32 = root32.dir.path / "drive_c" / "windows";
-  WriteText(w64 / "system32" / "kbdus.dll", "");
+  WriteHost(w64 / "system32" / "kbdus.dll", "");
   struct Case {
     const RootFixture& root;
     std::string windowsPath;
@@ -707,7 +696,7 @@ TEST(OfflineRoot, EachRootKeepsItsWindowsVersion) {
     EXPECT_TRUE(offline.IsRoot());
     EXPECT_EQ(offline.Is64Bit(), c.win64);
     EXPECT_TRUE(fs::is_directory(offline.WindowsFolder() / c.systemFolder));
-    EXPECT_EQ(ParseOk(ReadText(root.dir.path / "system.reg"))->Architecture(), c.win64 ? "win64" : "win32");
+    EXPECT_EQ(ParseOk(ReadHost(root.dir.path / "system.reg"))->Architecture(), c.win64 ? "win64" : "win32");
   }
   std::string error;
   TempDir again{"tastora-reg"};
@@ -721,7 +710,7 @@ TEST(WineRegistryFile, RealWineFilesRewriteUnchangedAndValuesAsWineWritesThem) {
   const auto prefix = testing::SharedWinePrefix();
   if (!prefix) GTEST_SKIP() << "Wine (/usr/lib/wine/wine64) is not installed";
   for (const char* name : {"system.reg", "user.reg", "userdef.reg"}) {
-    const std::string text = ReadText(*prefix / name);
+    const std::string text = ReadHost(*prefix / name);
     ASSERT_FALSE(text.empty()) << name;
     auto file = ParseOk(text);
     ASSERT_TRUE(file) << name;
@@ -755,7 +744,7 @@ TEST(WineRegistryFile, RealWineFilesRewriteUnchangedAndValuesAsWineWritesThem) {
 TEST(WineRegistryFile, RealWineFileChangedKeepsEveryOtherLine) {
   const auto prefix = testing::SharedWinePrefix();
   if (!prefix) GTEST_SKIP() << "Wine (/usr/lib/wine/wine64) is not installed";
-  const std::string text = ReadText(*prefix / "user.reg");
+  const std::string text = ReadHost(*prefix / "user.reg");
   auto file = ParseOk(text);
   ASSERT_TRUE(file);
   WineRegistryFile::Key* preload = file->Create({u"Keyboard Layout", u"Preload"});

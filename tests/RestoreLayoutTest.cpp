@@ -21,28 +21,10 @@ namespace {
 
 using testing::TempDir;
 using testing::ReadHost;
+using testing::RecordingDialogs;
 namespace fs = std::filesystem;
 
 const std::string kLayouts = std::string(kLayoutsKey) + "\\";
-
-// Records messages, and questions with their captions.
-class AskingDialogs final : public Dialogs {
- public:
-  void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-  void ShowWarning(std::string_view text) override { messages.emplace_back(text); }
-  void ShowError(std::string_view text, std::string_view) override { messages.emplace_back(text); }
-  bool AskYesNo(std::string_view text) override {
-    questions.emplace_back(text);
-    return answer;
-  }
-  bool AskYesNoCaptioned(std::string_view text, std::string_view caption) override {
-    questions.push_back(std::string(caption) + "|" + std::string(text));
-    return answer;
-  }
-  std::vector<std::string> messages;
-  std::vector<std::string> questions;
-  bool answer = true;
-};
 
 // A registry that can be read through nothing and written to nowhere.
 class DeadRegistry final : public RegistryBackend {
@@ -96,7 +78,7 @@ struct TestSystem {
   const bool nt;
   TempDir dir{"tastora-restore"};
   IconvCodePages codePages;
-  AskingDialogs dialogs;
+  RecordingDialogs dialogs;
   SystemPorts ports;
   std::unique_ptr<TLocales> catalogue;
 };

@@ -11,31 +11,22 @@
 #include "app/Settings.h"
 #include "platform/offline/OfflineProfile.h"
 #include "platform/offline/OfflineRoot.h"
+#include "tests/TestFiles.h"
+#include "tests/TestRoots.h"
 
 namespace tastora {
 namespace {
 namespace fs = std::filesystem;
 
+// An empty root, and its settings file.
 struct TempRoot {
-  TempRoot() {
-    std::string pattern = (fs::temp_directory_path() / "tastora-ini-XXXXXX").string();
-    dir = ::mkdtemp(pattern.data());
-    std::string error;
-    EXPECT_TRUE(OfflineRoot::Create(dir, RootWindows::Windows10, error)) << error;
-  }
-  ~TempRoot() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
+  TempRoot() { testing::MakeRoot(dir.string(), RootWindows::Windows10); }
   fs::path Ini() const { return dir / "drive_c" / "windows" / "loader.ini"; }
-  void Write(const std::string& text) const { std::ofstream(Ini(), std::ios::binary) << text; }
-  std::string Read() const {
-    std::ifstream in(Ini(), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
-  fs::path dir;
+  void Write(const std::string& text) const { testing::WriteHost(Ini(), text); }
+  std::string Read() const { return testing::ReadHost(Ini()); }
+
+  testing::TempDir temp{"tastora-ini"};
+  fs::path dir = temp.path;
 };
 
 TEST(ProfileInteger, ReadsDecimalAndDollarHexadecimal) {

@@ -9,12 +9,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "TestPorts.h"
 #include "app/cli/RootOption.h"
 #include "platform/Session.h"
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/OfflineSystemFiles.h"
 #include "tests/TestFiles.h"
+#include "tests/TestRoots.h"
 
 namespace tastora {
 namespace {
@@ -36,15 +36,10 @@ bool ReadOnly(const fs::path& path) {
 
 // A root opened as a session, with its system folders at hand.
 struct Root {
-  explicit Root(RootWindows windows, bool withLayouts = false) {
-    std::string error;
-    const bool made = withLayouts ? InitializeRoot(dir.path.string(), windows, error)
-                                  : CreateWindowsRoot(dir.path.string(), windows, error);
-    EXPECT_TRUE(made) << error;
-    auto opened = OpenSystem(dir.path.string(), codePages, dialogs, error);
-    EXPECT_TRUE(opened) << error;
-    ports = std::move(*opened);
-  }
+  explicit Root(RootWindows windows, bool withLayouts = false)
+      : ports(testing::MakeOpenedRoot(dir.path.string(), windows, codePages, dialogs,
+                                      withLayouts ? testing::RootContents::kInitialized
+                                                  : testing::RootContents::kEmpty)) {}
   fs::path Folder(const std::string& name) const { return dir.path / "drive_c" / "windows" / name; }
   void Put(const std::string& folder, const std::string& name, const std::string& content) const {
     std::ofstream(Folder(folder) / name, std::ios::binary) << content;

@@ -1,6 +1,6 @@
 #pragma once
 // Host files for the tests: a temporary folder removed with everything in it,
-// a whole file's bytes, and a path quoted for the shell.
+// a whole file's bytes read or written, and a path quoted for the shell.
 
 #include <stdlib.h>
 
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 namespace tastora::testing {
 
@@ -37,9 +38,15 @@ inline std::string Quote(const std::string& text) {
   return out + "'";
 }
 
+// The whole file's bytes; empty when it cannot be read.
 inline std::string ReadHost(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Creates or replaces the file with `bytes`.
+inline void WriteHost(const std::filesystem::path& file, std::string_view bytes) {
+  std::ofstream(file, std::ios::binary) << bytes;
 }
 
 }  // namespace tastora::testing

@@ -3,6 +3,7 @@
 // show, and files held in memory.
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <span>
 #include <optional>
@@ -15,6 +16,8 @@
 
 namespace tastora::testing {
 
+// Dialogs that record what they show and what they ask, and answer from
+// `answers` first, then with `answer`.
 class RecordingDialogs final : public Dialogs {
  public:
   void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
@@ -23,12 +26,37 @@ class RecordingDialogs final : public Dialogs {
     messages.emplace_back(std::string(caption) + ": " + std::string(text));
   }
   bool AskYesNo(std::string_view text) override {
-    messages.emplace_back(text);
-    return answer;
+    questions.emplace_back(text);
+    return Answer();
+  }
+  bool AskYesNoCaptioned(std::string_view text, std::string_view caption) override {
+    questions.push_back(std::string(caption) + "|" + std::string(text));
+    return Answer();
+  }
+  bool ShowDuplicateKeys(const DuplicateKeyPair& pair) override {
+    pairs.push_back(pair);
+    return Answer();
   }
 
-  std::vector<std::string> messages;
+  // Whether a message shown so far contains `text`.
+  bool Shown(std::string_view text) const {
+    return std::any_of(messages.begin(), messages.end(),
+                       [&](const std::string& message) { return message.find(text) != std::string::npos; });
+  }
+
+  std::vector<std::string> messages;  // messages, warnings and "caption: text" errors, in order
+  std::vector<std::string> questions;  // Yes/No questions; captioned ones as "caption|text"
+  std::vector<DuplicateKeyPair> pairs;  // duplicate-key reports
+  std::deque<bool> answers;
   bool answer = true;
+
+ private:
+  bool Answer() {
+    if (answers.empty()) return answer;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
 };
 
 class MemoryFileSystem final : public FileSystem {
@@ -45,8 +73,16 @@ class MemoryFileSystem final : public FileSystem {
     files[path] = File{std::move(bytes), readOnly};
   }
 
+  // What a reader asked for.
+  struct Read {
+    std::string path;
+    size_t maxBytes;
+    bool openForWriting;
+  };
+
   std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, size_t maxBytes,
                                                bool openForWriting) override {
+    reads.push_back({path, maxBytes, openForWriting});
     auto found = files.find(path);
     if (found == files.end() || (openForWriting && found->second.readOnly)) return std::nullopt;
     const auto& bytes = found->second.bytes;
@@ -54,6 +90,7 @@ class MemoryFileSystem final : public FileSystem {
   }
 
   std::map<std::string, File> files;
+  std::vector<Read> reads;  // every read, in order
 };
 
 // A library loader that loads nothing, so readers take the file road.

@@ -9,6 +9,7 @@
 #include "datafile/XmlReader.h"
 #include "datafile/XmlTag.h"
 #include "platform/Platform.h"
+#include "tests/TestPorts.h"
 
 namespace tastora {
 namespace {
@@ -195,19 +196,8 @@ TEST(XmlReader, SplitLines) {
   for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
 }
 
-class FakeFiles : public FileSystem {
- public:
-  std::optional<std::vector<uint8_t>> content;
-  bool askedForWriting = true;
-  std::optional<std::vector<uint8_t>> ReadFile(const std::string&, size_t maxBytes, bool openForWriting) override {
-    askedForWriting = openForWriting;
-    if (content && content->size() > maxBytes) return std::vector<uint8_t>(content->begin(), content->begin() + long(maxBytes));
-    return content;
-  }
-};
-
 TEST(XmlReader, LoadFromFile) {
-  FakeFiles files;
+  testing::MemoryFileSystem files;
   TXMLReader reader;
   try {
     reader.LoadFromFile("x.vyr2000", files);
@@ -215,10 +205,11 @@ TEST(XmlReader, LoadFromFile) {
   } catch (const FileOpenError& e) {
     EXPECT_STREQ(e.what(), "Cannot open file \"x.vyr2000\".");
   }
-  EXPECT_FALSE(files.askedForWriting);
+  ASSERT_EQ(files.reads.size(), 1u);
+  EXPECT_FALSE(files.reads[0].openForWriting);
 
   const std::string text = "<A\r\n x=1>\n</A>";
-  files.content.emplace(text.begin(), text.end());
+  files.Put("x.vyr2000", text);
   EventLog events;
   events.Attach(reader);
   reader.LoadFromFile("x.vyr2000", files);
@@ -228,18 +219,19 @@ TEST(XmlReader, LoadFromFile) {
 }
 
 TEST(XmlReader, AFileOverTheLimitIsRefusedNotCut) {
-  FakeFiles files;
+  testing::MemoryFileSystem files;
   TXMLReader reader;
   int opened = 0;
   reader.OnTagOpen = [&](const TXMLTag&) { ++opened; };
   // The element first, then zero bytes up to the size: a NUL ends the text.
   const std::string head = "<A/>";
-  files.content.emplace(kMaxMarkupFileBytes, uint8_t{0});
-  std::copy(head.begin(), head.end(), files.content->begin());
+  std::vector<uint8_t>& big = files.files["big.vyr2000"].bytes;
+  big.assign(kMaxMarkupFileBytes, uint8_t{0});
+  std::copy(head.begin(), head.end(), big.begin());
   reader.LoadFromFile("big.vyr2000", files);
   EXPECT_EQ(opened, 1);
 
-  files.content->push_back(0);
+  big.push_back(0);
   try {
     reader.LoadFromFile("big.vyr2000", files);
     ADD_FAILURE() << "no error";

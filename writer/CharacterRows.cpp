@@ -1,10 +1,10 @@
 // Special keys, the columns of the character tables, the character rows of
 // every key, and the keypad VKs.
 
+#include "format/KbdTables.h"
 #include "model/CompanionTables.h"
 #include "model/KeyTable.h"
 #include "model/Keypad.h"
-#include "writer/KbdStructures.h"
 #include "writer/TableParts.h"
 
 namespace tastora {
@@ -29,7 +29,7 @@ bool IsSpecialKey(const KeyRecord& key, int j) {
 bool Has(const KeyRecord& key, int slot) { return key.chars[size_t(slot)] != 0; }
 
 // In a library 0 is the character U+0000; an empty slot is WCH_NONE.
-uint16_t LibraryChar(uint16_t ch) { return ch == 0 ? kbdw::kCharNone : ch; }
+uint16_t LibraryChar(uint16_t ch) { return ch == 0 ? kbd::kCharNone : ch; }
 
 // One more than the last column that holds a character of the key.
 int WidthOf(const KeyRecord& key, const ColumnPlan& plan) {
@@ -43,8 +43,8 @@ int WidthOf(const KeyRecord& key, const ColumnPlan& plan) {
 }
 
 uint8_t Attributes(const KeyRecord& key, bool sgCaps) {
-  return static_cast<uint8_t>((key.CapsAware ? kbdw::kAttrCapsLock : 0) | (sgCaps ? kbdw::kAttrSgCaps : 0) |
-                              (key.CapsAware2 ? kbdw::kAttrCapsLockAltGr : 0));
+  return static_cast<uint8_t>((key.CapsAware ? kbd::kAttrCapsLock : 0) | (sgCaps ? kbd::kAttrSgCaps : 0) |
+                              (key.CapsAware2 ? kbd::kAttrCapsLockAltGr : 0));
 }
 
 // The rows of one key. Windows reads the row after a row's WCH_DEAD as the
@@ -62,20 +62,20 @@ void AddRows(const KeyRecord& key, int width, const ColumnPlan& plan, std::vecto
   for (int c = 0; c < width; ++c) {
     const bool dead = key.dead[slotOf(c)] == 1;
     mainDead = mainDead || dead;
-    main.chars[size_t(c)] = dead ? kbdw::kCharDead : LibraryChar(key.chars[slotOf(c)]);
+    main.chars[size_t(c)] = dead ? kbd::kCharDead : LibraryChar(key.chars[slotOf(c)]);
   }
   rows.push_back(main);
   if (!lock && !mainDead) return;
 
   // The accents of the first row and, with Caps Lock, the Caps Lock set.
-  CharacterRow second{mainDead ? kbdw::kVkDeadRow : vk, mainDead ? main.attributes : Attributes(key, false), {}};
+  CharacterRow second{mainDead ? kbd::kVkDeadRow : vk, mainDead ? main.attributes : Attributes(key, false), {}};
   bool capsDead = false;
   for (int c = 0; c < width; ++c) {
-    uint16_t ch = kbdw::kCharNone;
+    uint16_t ch = kbd::kCharNone;
     if (key.dead[slotOf(c)] == 1) {
       ch = key.chars[slotOf(c)];
     } else if (lock && key.dead[capsSlotOf(c)] == 1) {
-      ch = kbdw::kCharDead;
+      ch = kbd::kCharDead;
       capsDead = true;
     } else if (lock) {
       ch = LibraryChar(key.chars[capsSlotOf(c)]);
@@ -85,9 +85,9 @@ void AddRows(const KeyRecord& key, int width, const ColumnPlan& plan, std::vecto
   rows.push_back(second);
   if (!capsDead) return;
 
-  CharacterRow accents{kbdw::kVkDeadRow, second.attributes, {}};
+  CharacterRow accents{kbd::kVkDeadRow, second.attributes, {}};
   for (int c = 0; c < width; ++c)
-    accents.chars[size_t(c)] = second.chars[size_t(c)] == kbdw::kCharDead ? key.chars[capsSlotOf(c)] : kbdw::kCharNone;
+    accents.chars[size_t(c)] = second.chars[size_t(c)] == kbd::kCharDead ? key.chars[capsSlotOf(c)] : kbd::kCharNone;
   rows.push_back(accents);
 }
 
@@ -102,7 +102,7 @@ bool CarriesVk(const CharacterTables& tables, uint8_t vk) {
 // of the layout types with: Windows takes the first row of a VK.
 void AddSeedRows(CharacterTables& tables) {
   if (!CarriesVk(tables, kOem8Vk))
-    tables[1].insert(tables[1].begin(), CharacterRow{kOem8Vk, 0, {kbdw::kCharNone, kbdw::kCharNone}});
+    tables[1].insert(tables[1].begin(), CharacterRow{kOem8Vk, 0, {kbd::kCharNone, kbd::kCharNone}});
   if (!CarriesVk(tables, kCancelVk))
     tables[2].insert(tables[2].begin(), CharacterRow{kCancelVk, 0, {0x0003, 0x0003, 0x0003}});
 }
@@ -112,7 +112,7 @@ void AddSeedRows(CharacterTables& tables) {
 bool HasCharacterRows(const KeyRecord& key, int number) {
   const uint8_t vk = static_cast<uint8_t>(key.vk & 0xFF);
   // VK 0 would end a table and VK 0xFF would read as the accents of the row before.
-  if (key.Mapped != 0 || vk == 0 || vk == kbdw::kVkDeadRow) return false;
+  if (key.Mapped != 0 || vk == 0 || vk == kbd::kVkDeadRow) return false;
   if (number >= kFirstExtraKey) return HasCharacters(key);
   return number < kFirstNonTypingKey || key.AssignedChar != 0;
 }

@@ -2,16 +2,15 @@
 
 #include <algorithm>
 
+#include "format/KbdTables.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
-#include "reader/KbdTables.h"
-#include "writer/KbdStructures.h"
 #include "writer/TableParts.h"
 
 namespace tastora {
 namespace {
 
-using namespace kbdw;
+using namespace kbd;
 
 constexpr std::array<uint8_t, 8> kVkToBit{0x10, 0x01, 0x11, 0x02, 0x12, 0x04, 0x00, 0x00};
 constexpr size_t kShiftCtrl = 3;
@@ -24,9 +23,6 @@ constexpr std::array<int, kMaxTableWidth> kDescriptorOrder{3, 4, 5, 6, 7, 8, 2, 
 // when a layout has rows that need them.
 constexpr int kAlwaysWrittenWidth = 5;
 constexpr uint32_t kKeyNameAlignment64 = 16;
-// KBDTABLES is written with dwType and dwSubType, so that nothing else is
-// placed over those two fields.
-constexpr uint32_t kTypeAndSubTypeSize = 8;
 // The two bytes after ModNumber[].
 constexpr uint32_t kModifiersTail = 2;
 
@@ -49,10 +45,10 @@ uint32_t AppendScanVks(DataSection& out, const std::vector<ScanVk>& table) {
   const size_t end = size_t(std::find_if(table.begin(), table.end(), [](const ScanVk& e) { return e.scan == 0; }) -
                             table.begin());
   const size_t count = std::min(end + 1, table.size());
-  const uint32_t at = out.AppendZeros(count * kScanVkSize);
+  const uint32_t at = out.AppendZeros(count * kScanVkEntrySize);
   for (size_t i = 0; i < count; ++i) {
-    out.U8(at + uint32_t(i * kScanVkSize) + kScanVkScan, table[i].scan);
-    out.U16(at + uint32_t(i * kScanVkSize) + kScanVkVk, table[i].vk);
+    out.U8(at + uint32_t(i * kScanVkEntrySize) + kScanVkScan, table[i].scan);
+    out.U16(at + uint32_t(i * kScanVkEntrySize) + kScanVkVk, table[i].vk);
   }
   return at;
 }
@@ -60,11 +56,12 @@ uint32_t AppendScanVks(DataSection& out, const std::vector<ScanVk>& table) {
 // The used entries, then two zero entries.
 uint32_t AppendDeadKeys(DataSection& out, const KeyboardLayout& layout) {
   const int count = std::clamp(layout.deadCount, 0, kMaxDeadKeys);
-  const uint32_t at = out.AppendZeros(size_t(count + 2) * kDeadKeySize);
+  const uint32_t at = out.AppendZeros(size_t(count + 2) * kDeadKeyEntrySize);
   for (int i = 0; i < count; ++i) {
     const DeadKeyEntry& d = layout.deadKeys[size_t(i)];
-    const uint32_t entry = at + uint32_t(i) * kDeadKeySize;
-    out.U32(entry + kDeadKeyBoth, uint32_t{d.base} | (uint32_t{d.accent} << 16));
+    const uint32_t entry = at + uint32_t(i) * kDeadKeyEntrySize;
+    out.U16(entry + kDeadKeyBase, d.base);
+    out.U16(entry + kDeadKeyAccent, d.accent);
     out.U16(entry + kDeadKeyComposed, d.result);
   }
   return at;
@@ -88,7 +85,7 @@ uint32_t AppendLigatures(DataSection& out, const LigatureTable& table) {
 uint32_t AppendModifiers(DataSection& out, const kbd::TableForm& form, const ColumnPlan& plan, bool shiftCtrlPatch) {
   const uint32_t vkToBit = out.Append(kVkToBit);
   const uint32_t at = out.AppendZeros(form.modNumber + plan.columnOfSlot.size() + kModifiersTail);
-  out.PutReference(at + kModifiersVkToBit, vkToBit);
+  out.PutReference(at + kModVkToBit, vkToBit);
   out.U16(at + form.modMaxModBits, kMaxModBits);
   for (size_t m = 0; m < plan.columnOfSlot.size(); ++m)
     out.U8(at + form.modNumber + uint32_t(m), plan.columnOfSlot[m]);
@@ -170,7 +167,7 @@ uint32_t AppendDescriptors(DataSection& out, const kbd::TableForm& form,
   for (const int width : kDescriptorOrder) {
     if (rows[size_t(width - 1)] == 0) continue;
     const uint32_t at = out.AppendZeros(form.charTableEntrySize);
-    out.PutReference(at + kDescriptorRows, rows[size_t(width - 1)]);
+    out.PutReference(at + kCharTableRows, rows[size_t(width - 1)]);
     out.U8(at + form.charTableModifications, uint8_t(width));
     out.U8(at + form.charTableRowSize, uint8_t(RowSize(width)));
     if (first == 0) first = at;
@@ -208,6 +205,8 @@ SerialisedTables SerialiseLayoutTables(const KeyboardLayout& layout, const Proce
   const uint32_t keyNamesDeadAt = state.deadKeyNames.count > 0 ? AppendDeadKeyNames(out, form, state.deadKeyNames) : 0;
   const uint32_t descriptorsAt = AppendDescriptors(out, form, AppendCharacterTables(out, rows));
 
+  // KBDTABLES is written with dwType and dwSubType, so that nothing else is
+  // placed over those two fields.
   const uint32_t t = out.AppendZeros(form.TablesSize() + kTypeAndSubTypeSize);
   out.PutReference(t + form.charModifiers, modifiersAt);
   out.PutReference(t + form.vkToWcharTable, descriptorsAt);
@@ -216,7 +215,7 @@ SerialisedTables SerialiseLayoutTables(const KeyboardLayout& layout, const Proce
   out.PutReference(t + form.keyNamesExt, keyNamesExtAt);
   out.PutReference(t + form.keyNamesDead, keyNamesDeadAt);
   out.PutReference(t + form.vscToVk, scanCodesAt);
-  out.U8(t + form.maxVscToVk, kMaxVscToVk);
+  out.U8(t + form.maxVscToVk, kMaxScanCode);
   out.PutReference(t + form.vscToVkE0, e0At);
   out.PutReference(t + form.vscToVkE1, e1At);
   out.U32(t + form.localeFlags, LocaleFlags(layout, state.windowsVersion));

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "writer/KbdStructures.h"
+#include "format/KbdTables.h"
 #include "writer/TableParts.h"
 
 namespace tastora {
@@ -39,7 +39,7 @@ LigatureTable BuildLigatureTable(const WorkingKeys& keys, const KeyboardLayout& 
       if (length == 0) continue;
       const uint8_t column = plan.columnOfSlot[size_t(slot)];
       LigatureEntry entry{keys.Key(n).vk, column == kNoColumn ? kNoModification : uint16_t{column},
-                          std::vector<uint16_t>(size_t(longest), kbdw::kCharNone)};
+                          std::vector<uint16_t>(size_t(longest), kbd::kCharNone)};
       std::copy_n(cell.chars.begin(), length, entry.chars.begin());
       table.entries.push_back(std::move(entry));
     }

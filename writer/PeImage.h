@@ -54,8 +54,8 @@ struct ImagePlan {
   uint32_t exportRva = 0;
   uint32_t dataVirtualSize = 0;
   uint32_t dataRawSize = 0;
-  uint32_t resourceOffset = 0;  // D: the end of the data section in the file
-  uint32_t resourceRva = 0;     // G
+  uint32_t resourceOffset = 0;  // where the data section ends in the file, and .rsrc starts
+  uint32_t resourceRva = 0;     // where .rsrc is mapped: resourceOffset rounded up to a section boundary
   uint32_t relocOffset = 0;
   uint32_t relocRva = 0;
   uint32_t relocSize = 0;       // the relocation blocks, as the directory gives it

@@ -2,12 +2,12 @@
 
 #include <array>
 
+#include "format/PeFormat.h"
 #include "writer/PeImage.h"
 
 namespace tastora {
 namespace {
 
-constexpr uint16_t kRelocHighLow = 3;
 constexpr uint32_t kEntryOperand = 1;
 
 // mov eax, imm32; cdq; ret: the address comes back as a 64-bit value in
@@ -20,8 +20,22 @@ uint32_t AppendEntryCode32(DataSection& section, uint32_t tablesRva) {
 }
 
 constexpr ImageFormat kFormat32{
-    ImageKind::X86, kImageBase32, 0x014C, 0x00E0, 0x210E, 0x010B, 3, 10, {4, 0},
-    0x100000, 0x1000, 0x100000, 0x1000, kRelocHighLow, &AppendEntryCode32,
+    .kind = ImageKind::X86,
+    .imageBase = kImageBase32,
+    .machine = pe::kMachineX86,
+    .optionalHeaderSize = pe::kOptionalHeaderSize32,
+    .characteristics = pe::kFileDll | pe::kFile32BitMachine | pe::kFileLocalSymbolsStripped |
+                       pe::kFileLineNumbersStripped | pe::kFileExecutableImage,
+    .magic = pe::kMagicPe32,
+    .linkerMajor = 3,
+    .linkerMinor = 10,
+    .systemVersion = {4, 0},
+    .stackReserve = 0x100000,
+    .stackCommit = 0x1000,
+    .heapReserve = 0x100000,
+    .heapCommit = 0x1000,
+    .relocationType = pe::kRelocHighLow,
+    .appendEntryCode = &AppendEntryCode32,
 };
 
 // The same image for a 32-bit Windows; only its tables' form differs.

@@ -2,12 +2,12 @@
 
 #include <array>
 
+#include "format/PeFormat.h"
 #include "writer/PeImage.h"
 
 namespace tastora {
 namespace {
 
-constexpr uint16_t kRelocDir64 = 10;
 constexpr uint32_t kCodeAlignment = 16;
 constexpr uint32_t kDisplacement = 3;
 constexpr uint32_t kInstructionEnd = 7;
@@ -22,8 +22,21 @@ uint32_t AppendEntryCode64(DataSection& section, uint32_t tablesRva) {
 }
 
 constexpr ImageFormat kFormat64{
-    ImageKind::X64, kImageBase64, 0x8664, 0x00F0, 0x2022, 0x020B, 8, 0, {5, 2},
-    0x40000, 0x1000, 0x100000, 0x1000, kRelocDir64, &AppendEntryCode64,
+    .kind = ImageKind::X64,
+    .imageBase = kImageBase64,
+    .machine = pe::kMachineX64,
+    .optionalHeaderSize = pe::kOptionalHeaderSize64,
+    .characteristics = pe::kFileDll | pe::kFileLargeAddressAware | pe::kFileExecutableImage,
+    .magic = pe::kMagicPe32Plus,
+    .linkerMajor = 8,
+    .linkerMinor = 0,
+    .systemVersion = {5, 2},
+    .stackReserve = 0x40000,
+    .stackCommit = 0x1000,
+    .heapReserve = 0x100000,
+    .heapCommit = 0x1000,
+    .relocationType = pe::kRelocDir64,
+    .appendEntryCode = &AppendEntryCode64,
 };
 
 }  // namespace

@@ -2,34 +2,26 @@
 
 #include <algorithm>
 
+#include "format/PeFormat.h"
 #include "model/Bytes.h"
 #include "platform/offline/HostFileSystem.h"
 
 namespace tastora {
 namespace {
 
-constexpr uint16_t kMachineX86 = 0x014C;
-constexpr uint16_t kMachineX64 = 0x8664;
-constexpr uint16_t kMachineArm64 = 0xAA64;
-constexpr uint16_t kMagicPe32 = 0x010B;
-constexpr uint16_t kMagicPe32Plus = 0x020B;
+using pe::kMachineArm64;
+using pe::kMachineX64;
+using pe::kMachineX86;
 
 // Layout libraries are tens of kilobytes; the caps only keep a hostile header
 // from asking for gigabytes.
 constexpr size_t kMaxFileSize = 16u << 20;
 constexpr uint64_t kMaxImageSize = 16u << 20;
 constexpr uint32_t kMaxSections = 96;
-constexpr uint32_t kMaxDirectories = 16;
-constexpr uint32_t kExportDirectory = 0;
-constexpr uint32_t kExportDirectorySize = 40;
-constexpr uint32_t kRelocationDirectory = 5;
+constexpr uint32_t kMaxDirectories = pe::kDirectoryCount;
 constexpr uint64_t k4GB = uint64_t{1} << 32;
 // Where an image whose own base is out of 32-bit reach is mapped instead.
 constexpr uint64_t kLowBase = 0x10000000;
-
-constexpr uint16_t kRelocAbsolute = 0;
-constexpr uint16_t kRelocHighLow = 3;
-constexpr uint16_t kRelocDir64 = 10;
 
 struct Directory {
   uint32_t rva = 0;
@@ -51,38 +43,38 @@ bool IsPowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
 std::optional<Headers> ReadHeaders(const ByteReader& file) {
   Headers h;
-  if (file.U16(0) != uint16_t{0x5A4D}) return std::nullopt;  // "MZ"
-  const auto lfanew = file.U32(0x3C);
-  if (!lfanew || file.U32(*lfanew) != uint32_t{0x00004550}) return std::nullopt;  // "PE\0\0"
-  const uint64_t coff = uint64_t{*lfanew} + 4;
-  const auto machine = file.U16(coff);
-  const auto sections = file.U16(coff + 2);
-  const auto optionalSize = file.U16(coff + 16);
-  const uint64_t opt = coff + 20;
-  const auto magic = file.U16(opt);
+  if (file.U16(0) != pe::kDosMagic) return std::nullopt;
+  const auto lfanew = file.U32(pe::kDosNewHeader);
+  if (!lfanew || file.U32(*lfanew) != pe::kSignature) return std::nullopt;
+  const uint64_t coff = uint64_t{*lfanew} + pe::kSignatureSize;
+  const auto machine = file.U16(coff + pe::kFileMachine);
+  const auto sections = file.U16(coff + pe::kFileSectionCount);
+  const auto optionalSize = file.U16(coff + pe::kFileOptionalHeaderSize);
+  const uint64_t opt = coff + pe::kFileHeaderSize;
+  const auto magic = file.U16(opt + pe::kOptMagic);
   if (!machine || !sections || !optionalSize || !magic) return std::nullopt;
-  const bool pe32 = *magic == kMagicPe32;
+  const bool pe32 = *magic == pe::kMagicPe32;
   if (pe32 ? *machine != kMachineX86
-           : (*magic != kMagicPe32Plus || (*machine != kMachineX64 && *machine != kMachineArm64)))
+           : (*magic != pe::kMagicPe32Plus || (*machine != kMachineX64 && *machine != kMachineArm64)))
     return std::nullopt;
   h.machine = *machine;
 
   uint64_t imageBase = 0;
   if (pe32) {
-    const auto base = file.U32(opt + 28);
+    const auto base = file.U32(opt + pe::kOptImageBase32);
     if (!base) return std::nullopt;
     imageBase = *base;
   } else {
-    const auto base = file.U64(opt + 24);
+    const auto base = file.U64(opt + pe::kOptImageBase64);
     if (!base) return std::nullopt;
     imageBase = *base;
   }
-  const auto sectionAlignment = file.U32(opt + 32);
-  const auto fileAlignment = file.U32(opt + 36);
-  const auto sizeOfImage = file.U32(opt + 56);
-  const auto sizeOfHeaders = file.U32(opt + 60);
-  const uint64_t directoriesAt = pe32 ? 96 : 112;
-  const auto directoryCount = file.U32(opt + directoriesAt - 4);
+  const auto sectionAlignment = file.U32(opt + pe::kOptSectionAlignment);
+  const auto fileAlignment = file.U32(opt + pe::kOptFileAlignment);
+  const auto sizeOfImage = file.U32(opt + pe::kOptSizeOfImage);
+  const auto sizeOfHeaders = file.U32(opt + pe::kOptSizeOfHeaders);
+  const uint64_t directoriesAt = pe32 ? pe::kOptDirectories32 : pe::kOptDirectories64;
+  const auto directoryCount = file.U32(opt + directoriesAt - pe::kOptDirectoryCountBefore);
   if (!sectionAlignment || !fileAlignment || !sizeOfImage || !sizeOfHeaders || !directoryCount)
     return std::nullopt;
   // The Windows loader's own rules, as far as they matter for mapping.
@@ -90,7 +82,8 @@ std::optional<Headers> ReadHeaders(const ByteReader& file) {
   if (!IsPowerOfTwo(*sectionAlignment) || !IsPowerOfTwo(*fileAlignment) || *fileAlignment > *sectionAlignment)
     return std::nullopt;
   if (*sizeOfImage == 0 || *sizeOfImage > kMaxImageSize || *sizeOfHeaders > *sizeOfImage) return std::nullopt;
-  if (*directoryCount > kMaxDirectories || directoriesAt + uint64_t{*directoryCount} * 8 > *optionalSize)
+  if (*directoryCount > kMaxDirectories ||
+      directoriesAt + uint64_t{*directoryCount} * pe::kDirectoryEntrySize > *optionalSize)
     return std::nullopt;
   if (*sections == 0 || *sections > kMaxSections) return std::nullopt;
   h.imageBase = imageBase;
@@ -98,19 +91,20 @@ std::optional<Headers> ReadHeaders(const ByteReader& file) {
   h.sizeOfHeaders = *sizeOfHeaders;
   h.sectionCount = *sections;
   h.sectionTable = opt + *optionalSize;
-  if (!file.Contains(h.sectionTable, uint64_t{h.sectionCount} * 40)) return std::nullopt;
+  if (!file.Contains(h.sectionTable, uint64_t{h.sectionCount} * pe::kSectionHeaderSize)) return std::nullopt;
 
   auto directory = [&](uint32_t index) -> std::optional<Directory> {
     if (index >= *directoryCount) return Directory{};
-    const auto rva = file.U32(opt + directoriesAt + index * 8);
-    const auto size = file.U32(opt + directoriesAt + index * 8 + 4);
+    const uint64_t entry = opt + directoriesAt + uint64_t{index} * pe::kDirectoryEntrySize;
+    const auto rva = file.U32(entry + pe::kDirectoryRva);
+    const auto size = file.U32(entry + pe::kDirectorySize);
     if (!rva || !size) return std::nullopt;
     if (*size == 0) return Directory{};
     if (uint64_t{*rva} + *size > h.sizeOfImage) return std::nullopt;
     return Directory{*rva, *size};
   };
-  const auto exports = directory(kExportDirectory);
-  const auto relocations = directory(kRelocationDirectory);
+  const auto exports = directory(pe::kDirectoryExport);
+  const auto relocations = directory(pe::kDirectoryRelocation);
   if (!exports || !relocations) return std::nullopt;
   h.exports = *exports;
   h.relocations = *relocations;
@@ -121,11 +115,11 @@ bool MapSections(const ByteReader& file, const Headers& h, ByteWriter& memory) {
   const uint64_t headerBytes = std::min<uint64_t>(h.sizeOfHeaders, file.size());
   memory.Bytes(0, *file.Slice(0, headerBytes));
   for (uint32_t i = 0; i < h.sectionCount; ++i) {
-    const uint64_t at = h.sectionTable + uint64_t{i} * 40;
-    const auto virtualSize = file.U32(at + 8);
-    const auto rva = file.U32(at + 12);
-    const auto rawSize = file.U32(at + 16);
-    const auto rawOffset = file.U32(at + 20);
+    const uint64_t at = h.sectionTable + uint64_t{i} * pe::kSectionHeaderSize;
+    const auto virtualSize = file.U32(at + pe::kSectionVirtualSize);
+    const auto rva = file.U32(at + pe::kSectionRva);
+    const auto rawSize = file.U32(at + pe::kSectionRawSize);
+    const auto rawOffset = file.U32(at + pe::kSectionRawOffset);
     if (!virtualSize || !rva || !rawSize || !rawOffset) return false;
     // Raw data is padded to the file alignment; only the virtual size counts.
     const uint64_t copied = *virtualSize != 0 ? std::min(*virtualSize, *rawSize) : *rawSize;
@@ -144,24 +138,26 @@ bool ApplyRelocations(const Headers& h, uint64_t delta, ByteWriter& memory) {
   const ByteReader image(memory.bytes());
   uint64_t block = h.relocations.rva;
   const uint64_t end = block + h.relocations.size;
-  while (end - block >= 8) {
-    const auto page = image.U32(block);
-    const auto blockSize = image.U32(block + 4);
-    if (!page || !blockSize || *blockSize < 8 || *blockSize > end - block || *blockSize % 2 != 0) return false;
-    for (uint64_t e = block + 8; e < block + *blockSize; e += 2) {
+  while (end - block >= pe::kRelocBlockHeaderSize) {
+    const auto page = image.U32(block + pe::kRelocBlockPage);
+    const auto blockSize = image.U32(block + pe::kRelocBlockSize);
+    if (!page || !blockSize || *blockSize < pe::kRelocBlockHeaderSize || *blockSize > end - block ||
+        *blockSize % 2 != 0)
+      return false;
+    for (uint64_t e = block + pe::kRelocBlockHeaderSize; e < block + *blockSize; e += 2) {
       const auto entry = image.U16(e);
       if (!entry) return false;
-      const uint64_t at = uint64_t{*page} + (*entry & 0x0FFFu);
-      switch (*entry >> 12) {
-        case kRelocAbsolute:
+      const uint64_t at = uint64_t{*page} + (*entry & pe::kRelocOffsetMask);
+      switch (*entry >> pe::kRelocTypeShift) {
+        case pe::kRelocAbsolute:
           break;
-        case kRelocHighLow: {
+        case pe::kRelocHighLow: {
           const auto v = image.U32(at);
           if (!v) return false;
           memory.U32(at, static_cast<uint32_t>(*v + delta));
           break;
         }
-        case kRelocDir64: {
+        case pe::kRelocDir64: {
           const auto v = image.U64(at);
           if (!v) return false;
           memory.U64(at, *v + delta);
@@ -255,14 +251,14 @@ const PeImageLoader::MappedImage* PeImageLoader::Find(LibraryHandle library) con
 
 std::optional<uint64_t> PeImageLoader::FindExport(LibraryHandle library, const std::string& name) {
   const MappedImage* image = Find(library);
-  if (!image || image->exportSize < kExportDirectorySize) return std::nullopt;
+  if (!image || image->exportSize < pe::kExportDirectorySize) return std::nullopt;
   const ByteReader m(image->memory);
   const uint64_t dir = image->exportRva;
-  const auto functionCount = m.U32(dir + 20);
-  const auto nameCount = m.U32(dir + 24);
-  const auto functions = m.U32(dir + 28);
-  const auto names = m.U32(dir + 32);
-  const auto ordinals = m.U32(dir + 36);
+  const auto functionCount = m.U32(dir + pe::kExportFunctionCount);
+  const auto nameCount = m.U32(dir + pe::kExportNameCount);
+  const auto functions = m.U32(dir + pe::kExportFunctions);
+  const auto names = m.U32(dir + pe::kExportNames);
+  const auto ordinals = m.U32(dir + pe::kExportOrdinals);
   if (!functionCount || !nameCount || !functions || !names || !ordinals) return std::nullopt;
   // The address, name and ordinal tables are part of the export data the
   // directory's size covers: counts that reach past it are not believed,

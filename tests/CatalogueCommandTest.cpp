@@ -246,7 +246,7 @@ const char kExpectedOnWine[] =
     "4\t00000407\t\t0407\tGerman (Standard)\tDE\t0407\tGerman\t18\tKBDGR.DLL\tGerman (Standard)\n"
     "5\t0000040C\t\t040C\tFrench (Standard)\tFR\t040C\tFrench\t\tKBDFR.DLL\tFrench (Standard)\n";
 
-TEST(WineCatalogue, WindowsAndOfflineBuildsListTheSameAndSeeEachOthersChanges) {
+TEST(CatalogueCommand, UnderWineTheWindowsAndOfflineBuildsListTheSameAndSeeEachOthersChanges) {
   const auto cli = HostCli();
   const auto exe = Win64Exe();
   if (!cli) GTEST_SKIP() << "the tastora program is not built";

@@ -4,14 +4,14 @@
 #include <optional>
 #include <string_view>
 
+#include "kbdfile/KbdFile.h"
+#include "kbdfile/KbdFormat.h"
 #include "model/Bytes.h"
 #include "model/KeyFunctions.h"
 #include "model/KeyTable.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
-#include "reader/KbdFile.h"
-#include "reader/KbdFormat.h"
 
 namespace tastora {
 namespace {

@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <array>
 
+#include "kbdfile/KbdFile.h"
+#include "kbdfile/KbdFormat.h"
 #include "model/Bytes.h"
 #include "model/KbdFileHeader.h"
 #include "model/KeyFunctions.h"
@@ -9,8 +11,6 @@
 #include "model/ProcessState.h"
 #include "platform/FileWriter.h"
 #include "platform/Platform.h"
-#include "reader/KbdFile.h"
-#include "reader/KbdFormat.h"
 
 namespace tastora {
 namespace {
