@@ -15,7 +15,7 @@
 #include "app/Settings.h"
 #include "model/KeyboardLayout.h"
 #include "platform/ActionLock.h"
-#include "platform/Session.h"
+#include "platform/PlatformFactory.h"
 #include "system/EdKbd.h"
 #include "system/Locales.h"
 #include "system/NewKbd.h"

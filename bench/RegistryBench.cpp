@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "model/ProcessState.h"
-#include "platform/Session.h"
+#include "platform/PlatformFactory.h"
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/WineRegistryFile.h"
 #include "system/Locales.h"

@@ -2,9 +2,9 @@
 
 #include <array>
 
+#include "model/CodePages.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
-#include "platform/Platform.h"
 
 namespace tastora {
 namespace {

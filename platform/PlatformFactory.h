@@ -1,11 +1,19 @@
 #pragma once
-// The ports of the platform this program was built for.
+// The ports of the platform this program was built for, and the system they
+// open: the running Windows, or a Windows root folder.
 
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "platform/ActionLock.h"
 #include "platform/FileWriter.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Platform.h"
+#include "platform/Profile.h"
+#include "platform/RegistryBackend.h"
+#include "platform/Session.h"
+#include "platform/SystemFiles.h"
 
 namespace tastora {
 
@@ -16,5 +24,38 @@ std::unique_ptr<FileSystem> MakeFileSystem();
 std::unique_ptr<LibraryLoader> MakeLibraryLoader();
 // Whole-file writes by the platform's own paths (offline: host paths).
 std::unique_ptr<FileWriter> MakeFileWriter();
+
+struct SystemPorts {
+  std::unique_ptr<RegistryBackend> registry;
+  std::unique_ptr<Profile> profile;
+  std::unique_ptr<Session> session;
+  // The system's files. All four share one redirection switch: while
+  // systemFiles has it off, files, writer and loader see the native system
+  // folder too. Offline they take Windows paths inside the root.
+  std::unique_ptr<SystemFiles> systemFiles;
+  std::unique_ptr<FileSystem> files;
+  std::unique_ptr<FileWriter> writer;
+  std::unique_ptr<LibraryLoader> loader;
+  // One action at a time on this system.
+  std::unique_ptr<ActionLock> lock;
+};
+
+// True where the program works on a Windows root folder (every host but
+// Windows); false where it works on the running Windows.
+bool PlatformUsesRootFolder();
+
+// The system to work on: offline the Windows root folder `rootDir`, whose
+// registry files are read here (a malformed one is refused, `error` says
+// which file and line); on Windows the running system, with `rootDir` empty.
+std::optional<SystemPorts> OpenSystem(const std::string& rootDir, CodePages& codePages, Dialogs& dialogs,
+                                      std::string& error);
+
+// The Windows versions a new root can be made for.
+enum class RootWindows { Windows10, WindowsXp, Windows98, Windows95 };
+
+// Makes an empty Windows root folder: the folder tree, empty registry files,
+// the version. Offline only; false with `error` when it cannot be made or
+// `rootDir` already holds registry files.
+bool CreateWindowsRoot(const std::string& rootDir, RootWindows windows, std::string& error);
 
 }  // namespace tastora

@@ -975,18 +975,23 @@ TEST(LayoutImage, GoldenImagesByteForByte) {
   for (const Source& s : sources) {
     const struct {
       const char* suffix;
-      LayoutImage (*build)(const KeyboardLayout&, const ProcessState&, std::string_view);
-    } kinds[] = {{"-x86.dll", &BuildLayoutImage32}, {"-x64.dll", &BuildLayoutImage64},
-                 {"-x86native.dll", &BuildLayoutImageNative32}};
+      ImageKind kind;
+    } kinds[] = {{"-x86.dll", ImageKind::X86}, {"-x64.dll", ImageKind::X64}, {"-x86native.dll", ImageKind::X86Native}};
     for (const auto& kind : kinds) {
       const std::string file = s.name + kind.suffix;
       SCOPED_TRACE(file);
-      const LayoutImage image = kind.build(*s.layout, s.state, "kbd" + s.name + ".dll");
+      const LayoutImage image = BuildImage(kind.kind, s, "kbd" + s.name + ".dll");
+      // Beside each image, its tables as text: a change shows which table moved.
+      PeImageLoader loader;
+      const auto walk = testing::WalkLoadedLibrary(loader, *loader.LoadFromBytes(image.bytes), ReferenceWidth(kind.kind));
+      ASSERT_TRUE(walk);
       if (update) {
         fs::create_directories(dir);
         std::ofstream(dir + "/" + file, std::ios::binary)
             .write(reinterpret_cast<const char*>(image.bytes.data()), std::streamsize(image.bytes.size()));
+        std::ofstream(dir + "/" + file + ".txt", std::ios::binary) << walk->dump;
       }
+      EXPECT_EQ(walk->dump, testing::ReadHost(dir + "/" + file + ".txt"));
       const auto golden = FileBytes(dir + "/" + file);
       ASSERT_TRUE(golden) << "missing; run with TASTORA_UPDATE_GOLDEN=1 to write it";
       ASSERT_EQ(golden->size(), image.bytes.size());

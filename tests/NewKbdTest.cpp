@@ -11,7 +11,7 @@
 #include <set>
 
 #include "TestPorts.h"
-#include "platform/Session.h"
+#include "platform/PlatformFactory.h"
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/OfflineSystemFiles.h"
 #include "system/LanguageTable.h"

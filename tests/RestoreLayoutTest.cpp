@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/Session.h"
+#include "platform/PlatformFactory.h"
 #include "platform/offline/IconvCodePages.h"
 #include "system/NewKbd.h"
 #include "system/RestoreLayout.h"

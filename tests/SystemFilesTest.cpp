@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "app/cli/RootOption.h"
-#include "platform/Session.h"
+#include "platform/PlatformFactory.h"
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/OfflineSystemFiles.h"
 #include "tests/TestFiles.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/cli/RootOption.h"
-#include "platform/Session.h"
+#include "platform/PlatformFactory.h"
 #include "platform/offline/IconvCodePages.h"
 #include "system/Locales.h"
 #include "system/RegistryEnhanced.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Session.h"
+#include "platform/PlatformFactory.h"
 
 namespace tastora {
 

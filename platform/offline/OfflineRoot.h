@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "model/ProcessState.h"
-#include "platform/Session.h"
+#include "platform/PlatformFactory.h"
 
 namespace tastora {
 

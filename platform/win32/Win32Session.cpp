@@ -1,4 +1,7 @@
 #include "platform/win32/Win32Session.h"
+
+#include "platform/PlatformFactory.h"
+
 // Before <windows.h>, whose CopyFile macro would rename the port's member.
 #include "platform/win32/Win32SystemFiles.h"
 
