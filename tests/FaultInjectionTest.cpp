@@ -64,33 +64,8 @@ const Platform kPlatforms[] = {
     {"Windows 95", RootWindows::Windows95, nullptr, "system", "KBDUS.KBD", false, false},
 };
 
-struct Root {
-  explicit Root(const Platform& platform) {
-    std::string pattern = (fs::temp_directory_path() / "tastora-faults-XXXXXX").string();
-    dir = ::mkdtemp(pattern.data());
-    MakeRoot(Path(), platform.windows, RootContents::kInitialized, platform.wineVersion);
-  }
-  // A copy of another root, as it is now.
-  Root(const Root& from) {
-    std::string pattern = (fs::temp_directory_path() / "tastora-faults-XXXXXX").string();
-    dir = ::mkdtemp(pattern.data());
-    fs::copy(from.dir / "root", dir / "root", fs::copy_options::recursive);
-  }
-  Root& operator=(const Root&) = delete;
-  ~Root() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  std::string Path() const { return (dir / "root").string(); }
-  fs::path File(const char* folder, const std::string& name) const {
-    return dir / "root" / "drive_c" / "windows" / folder / name;
-  }
-  std::string Ini(const std::string& section, const std::string& key) const {
-    return OfflineProfile(OfflineRoot(dir / "root")).ReadString("loader.ini", section, key, "");
-  }
-  std::string LoaderIni() const { return ReadHost(dir / "root" / "drive_c" / "windows" / "loader.ini"); }
-  std::string Registered(const std::string& klid) const { return RegisteredLayoutFile(Path(), klid); }
-  fs::path dir;
+struct Root : InitializedRoot {
+  explicit Root(const Platform& platform) : InitializedRoot(platform.windows, platform.wineVersion) {}
 };
 
 struct Program {

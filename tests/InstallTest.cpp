@@ -57,43 +57,7 @@ std::string ImageKind(const fs::path& path) {
   return testing::CheckLayoutLibrary(image, 4).empty() ? "PE32 narrow" : "PE32 broken";
 }
 
-// A Windows root made by init, in a folder of its own.
-struct Root {
-  explicit Root(RootWindows windows, const char* wineVersion = nullptr) {
-    std::string pattern = (fs::temp_directory_path() / "tastora-install-XXXXXX").string();
-    dir = ::mkdtemp(pattern.data());
-    // Other NT versions: the 32-bit root with the version Wine would report.
-    MakeRoot(Path(), windows, RootContents::kInitialized, wineVersion);
-  }
-  ~Root() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  std::string Path() const { return (dir / "root").string(); }
-  fs::path Windows() const { return dir / "root" / "drive_c" / "windows"; }
-  fs::path File(const char* folder, const std::string& name) const { return Windows() / folder / name; }
-
-  std::string Ini(const std::string& file, const std::string& section, const std::string& key) const {
-    return OfflineProfile(OfflineRoot(dir / "root")).ReadString(file, section, key, "");
-  }
-  void SetIni(const std::string& file, const std::string& section, const std::string& key,
-              const std::string& value) const {
-    EXPECT_TRUE(OfflineProfile(OfflineRoot(dir / "root")).WriteString(file, section, key, value));
-  }
-  // What a fresh start reads from the registry files.
-  std::string Registered(const std::string& klid) const { return RegisteredLayoutFile(Path(), klid); }
-  void Register(const std::string& klid, const std::string& file) const {
-    IconvCodePages codePages;
-    RecordingDialogs dialogs;
-    std::string error;
-    auto system = OpenSystem(Path(), codePages, dialogs, error);
-    TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
-    machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
-    EXPECT_TRUE(machine.WriteValue("Layout File", file));
-  }
-
-  fs::path dir;
-};
+using Root = InitializedRoot;
 
 // The program started on a root: the main actions, as the window has them.
 struct Program {

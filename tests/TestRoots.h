@@ -4,13 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <string>
 
 #include "app/cli/RootOption.h"
 #include "platform/PlatformFactory.h"
 #include "platform/offline/IconvCodePages.h"
+#include "platform/offline/OfflineProfile.h"
+#include "platform/offline/OfflineRoot.h"
 #include "system/Locales.h"
 #include "system/RegistryEnhanced.h"
+#include "tests/TestFiles.h"
 #include "tests/TestPorts.h"
 
 namespace tastora::testing {
@@ -58,5 +64,56 @@ inline std::string RegisteredLayoutFile(const std::string& rootDir, const std::s
   machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
   return machine.ReadText("Layout File");
 }
+
+// A Windows root made by init, in a temporary folder of its own (removed
+// with it); copied, a second root as the first is now.
+struct InitializedRoot {
+  explicit InitializedRoot(RootWindows windows, const char* wineVersion = nullptr) : dir(NewFolder()) {
+    // Other NT versions: the 32-bit root with the version Wine would report.
+    MakeRoot(Path(), windows, RootContents::kInitialized, wineVersion);
+  }
+  InitializedRoot(const InitializedRoot& from) : dir(NewFolder()) {
+    std::filesystem::copy(from.dir / "root", dir / "root", std::filesystem::copy_options::recursive);
+  }
+  InitializedRoot& operator=(const InitializedRoot&) = delete;
+  ~InitializedRoot() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+
+  std::string Path() const { return (dir / "root").string(); }
+  std::filesystem::path Windows() const { return dir / "root" / "drive_c" / "windows"; }
+  std::filesystem::path File(const char* folder, const std::string& name) const { return Windows() / folder / name; }
+  std::string Ini(const std::string& file, const std::string& section, const std::string& key) const {
+    return OfflineProfile(OfflineRoot(dir / "root")).ReadString(file, section, key, "");
+  }
+  // The program's own settings file, "loader.ini".
+  std::string Ini(const std::string& section, const std::string& key) const { return Ini("loader.ini", section, key); }
+  std::string LoaderIni() const { return ReadHost(Windows() / "loader.ini"); }
+  void SetIni(const std::string& file, const std::string& section, const std::string& key,
+              const std::string& value) const {
+    EXPECT_TRUE(OfflineProfile(OfflineRoot(dir / "root")).WriteString(file, section, key, value));
+  }
+  // What a fresh start reads from the registry files.
+  std::string Registered(const std::string& klid) const { return RegisteredLayoutFile(Path(), klid); }
+  void Register(const std::string& klid, const std::string& file) const {
+    IconvCodePages codePages;
+    RecordingDialogs dialogs;
+    std::string error;
+    auto system = OpenSystem(Path(), codePages, dialogs, error);
+    ASSERT_TRUE(system) << error;
+    TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
+    machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
+    EXPECT_TRUE(machine.WriteValue("Layout File", file));
+  }
+
+  std::filesystem::path dir;
+
+ private:
+  static std::filesystem::path NewFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tastora-root-XXXXXX").string();
+    return ::mkdtemp(pattern.data());
+  }
+};
 
 }  // namespace tastora::testing
