@@ -247,39 +247,39 @@ void AddKeysLines(LineWriter& out, const FixedRecord& record, const FormLayout& 
   out.AddLine("");
 }
 
-void AddDiacriticLines(LineWriter& out, const FixedRecord& record, const FormLayout& form, int32_t deadCount) {
-  const TXMLTag diacritics("DIACRITICS");
-  out.AddLine(diacritics.OpenTagText());
+// An element with one empty child element per entry, then a blank line.
+template <typename EntryTag>
+void AddListElement(LineWriter& out, const char* name, int32_t count, EntryTag entryTag) {
+  const TXMLTag list(name);
+  out.AddLine(list.OpenTagText());
   out.Indent();
-  for (int32_t i = 0; i < deadCount; ++i) {
+  for (int32_t i = 0; i < count; ++i) out.AddLine(entryTag(i).EmptyTagText());
+  out.Outdent();
+  out.AddLine(list.CloseTagText());
+  out.AddLine("");
+}
+
+void AddDiacriticLines(LineWriter& out, const FixedRecord& record, const FormLayout& form, int32_t deadCount) {
+  AddListElement(out, "DIACRITICS", deadCount, [&](int32_t i) {
     const size_t at = form.deadKeys + static_cast<size_t>(i) * kDeadKeyEntrySize;
     TXMLTag entry("DIACRITIC");
     entry.AddAttribute("kvacica", Hex(record.U16(at), 4));
     entry.AddAttribute("nosac", Hex(record.U16(at + 2), 4));
     entry.AddAttribute("rezultat", Hex(record.U16(at + 4), 4));
-    out.AddLine(entry.EmptyTagText());
-  }
-  out.Outdent();
-  out.AddLine(diacritics.CloseTagText());
-  out.AddLine("");
+    return entry;
+  });
 }
 
 void AddUnresolvedLines(LineWriter& out, const FixedRecord& record, const FormLayout& form,
                         int32_t unresolvedCount) {
-  const TXMLTag unresolved("UNRESOLVED");
-  out.AddLine(unresolved.OpenTagText());
-  out.Indent();
-  for (int32_t i = 0; i < unresolvedCount; ++i) {
+  AddListElement(out, "UNRESOLVED", unresolvedCount, [&](int32_t i) {
     const size_t at = form.unresolved + static_cast<size_t>(i) * kUnresolvedEntrySize;
     TXMLTag entry("DEF");
     entry.AddAttribute("vk", Hex(record.U8(at), 4));
     entry.AddAttribute("scan", Hex(record.U8(at + 1), 2));
     entry.AddAttribute("ansi", Hex(record.U8(at + 2), 2));
-    out.AddLine(entry.EmptyTagText());
-  }
-  out.Outdent();
-  out.AddLine(unresolved.CloseTagText());
-  out.AddLine("");
+    return entry;
+  });
 }
 
 std::vector<std::string> Convert(std::span<const uint8_t> fileBytes, const FormLayout& form, Dialogs& dialogs,
