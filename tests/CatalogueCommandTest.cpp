@@ -28,33 +28,6 @@ constexpr char kWine64[] = "/usr/lib/wine/wine64";
 constexpr char kWineServer[] = "/usr/lib/wine/wineserver";
 
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs a shell command; its standard output and error are kept apart.
-Result RunShell(const std::string& command) {
-  char errName[] = "/tmp/tastora-stderr-XXXXXX";
-  const int errFd = ::mkstemp(errName);
-  ::close(errFd);
-  Result result;
-  FILE* pipe = ::popen((command + " 2>" + errName).c_str(), "r");
-  if (pipe) {
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  std::ifstream err(errName, std::ios::binary);
-  std::ostringstream text;
-  text << err.rdbuf();
-  result.err = text.str();
-  ::unlink(errName);
-  return result;
-}
-
 std::string WineEnvironment(const fs::path& prefix) {
   return "WINEPREFIX=" + Quote(prefix.string()) + " WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' ";
 }
@@ -78,7 +51,7 @@ std::optional<fs::path> SharedWinePrefix() {
     const fs::path ready = dir / "ready";
     if (!fs::exists(ready)) {
       fs::remove_all(made, ec);
-      const Result boot = RunShell(WineEnvironment(made) + "timeout 300 " + kWine64 + " wineboot --init");
+      const ShellRun boot = RunShell(WineEnvironment(made) + "timeout 300 " + kWine64 + " wineboot --init");
       WaitForWineServer(made);
       if (boot.status == 0 && fs::exists(made / "system.reg") && fs::exists(made / "user.reg"))
         std::ofstream(ready) << "made by wineboot\n";
@@ -147,13 +120,13 @@ TEST(CatalogueCommand, ListsWhatInitRegistered) {
   for (const Case& c : cases) {
     TempDir dir{"tastora-cli"};
     const std::string root = Quote((dir.path / "root").string());
-    const Result init = RunShell(Quote(cli->string()) + " init --root " + root + " --windows " + c.windows);
+    const ShellRun init = RunShell(Quote(cli->string()) + " init --root " + root + " --windows " + c.windows);
     ASSERT_EQ(init.status, 0) << init.err;
-    const Result list = RunShell(Quote(cli->string()) + " list --root " + root + " --tsv");
+    const ShellRun list = RunShell(Quote(cli->string()) + " list --root " + root + " --tsv");
     EXPECT_EQ(list.status, 0) << list.err;
     EXPECT_EQ(list.out, c.tsv) << c.windows;
     EXPECT_EQ(list.err, "");
-    const Result again = RunShell(Quote(cli->string()) + " init --root " + root);
+    const ShellRun again = RunShell(Quote(cli->string()) + " init --root " + root);
     EXPECT_EQ(again.status, 1);
   }
 }
@@ -182,7 +155,7 @@ TEST(CatalogueCommand, RefusesWhatItCannotList) {
       {"init --root " + Quote((dir.path / "other").string()) + " --windows 2000", 2, "unknown Windows version"},
   };
   for (const Case& c : cases) {
-    const Result result = RunShell(program + " " + c.args);
+    const ShellRun result = RunShell(program + " " + c.args);
     EXPECT_EQ(result.status, c.status) << c.args;
     EXPECT_EQ(result.out, "") << c.args;
     EXPECT_NE(result.err.find(c.errorText), std::string::npos) << c.args << ": " << result.err;
@@ -195,11 +168,11 @@ TEST(CatalogueCommand, MakesTheDefaultRootOnFirstUse) {
   if (!cli) GTEST_SKIP() << "the tastora program is not built";
   TempDir dir{"tastora-cli"};
   const std::string run = "XDG_DATA_HOME=" + Quote(dir.path.string()) + " " + Quote(cli->string()) + " list --tsv";
-  const Result first = RunShell(run);
+  const ShellRun first = RunShell(run);
   EXPECT_EQ(first.status, 0) << first.err;
   EXPECT_TRUE(fs::exists(dir.path / "tastora" / "root" / "system.reg"));
   EXPECT_EQ(std::count(first.out.begin(), first.out.end(), '\n'), 3);
-  const Result second = RunShell(run);
+  const ShellRun second = RunShell(run);
   EXPECT_EQ(second.out, first.out);
 }
 
@@ -277,15 +250,15 @@ TEST(CatalogueCommand, UnderWineTheWindowsAndOfflineBuildsListTheSameAndSeeEachO
     adds += wine + " reg add " + Quote(key) + " /v " + Quote(add.name) + " /t " + add.type + " /d " + Quote(add.data) +
             " /f >/dev/null && ";
   }
-  const Result added = RunShell(adds + "true");
+  const ShellRun added = RunShell(adds + "true");
   ASSERT_EQ(added.status, 0) << added.err;
   WaitForWineServer(prefix);
 
   const std::string windowsList = wine + " " + Quote(exe->string()) + " list --tsv";
   const std::string offlineList = Quote(cli->string()) + " --root " + Quote(prefix.string()) + " list --tsv";
-  const Result onWindows = RunShell(windowsList);
+  const ShellRun onWindows = RunShell(windowsList);
   WaitForWineServer(prefix);
-  const Result offline = RunShell(offlineList);
+  const ShellRun offline = RunShell(offlineList);
   ASSERT_EQ(onWindows.status, 0) << onWindows.err;
   ASSERT_EQ(offline.status, 0) << offline.err;
   EXPECT_EQ(WithoutCarriageReturns(onWindows.out), kExpectedOnWine);
@@ -306,7 +279,7 @@ TEST(CatalogueCommand, UnderWineTheWindowsAndOfflineBuildsListTheSameAndSeeEachO
     user.SetKey("\\Keyboard Layout\\Preload");
     ASSERT_TRUE(user.WriteValue("5", std::string("00020409")));
   }
-  const Result changed = RunShell(windowsList);
+  const ShellRun changed = RunShell(windowsList);
   WaitForWineServer(prefix);
   ASSERT_EQ(changed.status, 0) << changed.err;
   std::string expected = kExpectedOnWine;

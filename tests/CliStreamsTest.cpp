@@ -25,20 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 
 
-struct ShellRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs a shell command with its output and error streams kept apart (the
-// command may send its output elsewhere itself).
-ShellRun Shell(const std::string& command, const fs::path& scratch) {
-  const fs::path out = scratch / "stdout", err = scratch / "stderr";
-  const std::string line = "(" + command + ") >" + Quote(out.string()) + " 2>" + Quote(err.string());
-  const int raw = std::system(line.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadHost(out), ReadHost(err)};
-}
 
 std::optional<fs::path> Cli() {
   const char* given = std::getenv("TASTORA_CLI");
@@ -84,9 +70,9 @@ TEST(CliStreams, MessagesGoToTheErrorStreamNamingTheirFile) {
   TempDir dir{"tastora-streams"};
   const std::string program = Quote(cli->string());
   const std::string root = (dir.path / "root").string();
-  ASSERT_EQ(Shell(program + " init --root " + Quote(root), dir.path).status, 0);
+  ASSERT_EQ(RunShell(program + " init --root " + Quote(root)).status, 0);
   const std::string list = program + " list --tsv --root " + Quote(root);
-  const std::string catalogue = Shell(list, dir.path).out;
+  const std::string catalogue = RunShell(list).out;
   ASSERT_NE(catalogue.find("kbdus.dll"), std::string::npos) << catalogue;
 
   // Inputs no install or export may take: a FIFO (it must not wait for a
@@ -119,14 +105,14 @@ TEST(CliStreams, MessagesGoToTheErrorStreamNamingTheirFile) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
-    const ShellRun run = Shell("timeout 20 " + program + " " + c.args, dir.path);
+    const ShellRun run = RunShell("timeout 20 " + program + " " + c.args);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_EQ(run.out, "");
     for (const std::string& error : c.errors) EXPECT_NE(run.err.find(error), std::string::npos) << run.err;
   }
   EXPECT_FALSE(fs::exists(dir.path / "cut.dll"));
   // Nothing was installed or created.
-  EXPECT_EQ(Shell(list, dir.path).out, catalogue);
+  EXPECT_EQ(RunShell(list).out, catalogue);
 }
 
 TEST(CliStreams, OutputThatCannotBeWrittenChangesTheStatusOnlyWhereItIsTheAction) {
@@ -137,7 +123,7 @@ TEST(CliStreams, OutputThatCannotBeWrittenChangesTheStatusOnlyWhereItIsTheAction
   const std::string program = Quote(cli->string());
   const std::string root = Quote((dir.path / "root").string());
   const std::string made = Quote((dir.path / "made").string());
-  ASSERT_EQ(Shell(program + " init --root " + root, dir.path).status, 0);
+  ASSERT_EQ(RunShell(program + " init --root " + root).status, 0);
   const struct {
     std::string args;
     int status;
@@ -154,12 +140,12 @@ TEST(CliStreams, OutputThatCannotBeWrittenChangesTheStatusOnlyWhereItIsTheAction
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
-    const ShellRun run = Shell(program + " " + c.args + " >/dev/full", dir.path);
+    const ShellRun run = RunShell(program + " " + c.args + " >/dev/full");
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_EQ(run.err.find("could not write to the standard output") != std::string::npos, c.prints) << run.err;
   }
   EXPECT_TRUE(fs::exists(dir.path / "made" / "system.reg"));
-  EXPECT_NE(Shell(program + " list --tsv --root " + root, dir.path).out.find("l_kbdus.dll"), std::string::npos);
+  EXPECT_NE(RunShell(program + " list --tsv --root " + root).out.find("l_kbdus.dll"), std::string::npos);
 }
 
 }  // namespace

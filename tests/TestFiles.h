@@ -3,10 +3,12 @@
 // a whole file's bytes read or written, and a path quoted for the shell.
 
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -47,6 +49,21 @@ inline std::string ReadHost(const std::filesystem::path& file) {
 // Creates or replaces the file with `bytes`.
 inline void WriteHost(const std::filesystem::path& file, std::string_view bytes) {
   std::ofstream(file, std::ios::binary) << bytes;
+}
+
+struct ShellRun {
+  int status = -1;  // the exit status, or -1 when the command did not exit
+  std::string out;
+  std::string err;
+};
+
+// Runs `command` in the shell with no input, its standard output and error
+// kept apart (the command may send its output elsewhere itself).
+inline ShellRun RunShell(const std::string& command) {
+  const TempDir scratch("tastora-shell");
+  const std::string out = scratch / "stdout", err = scratch / "stderr";
+  const int raw = std::system(("(" + command + ") >" + Quote(out) + " 2>" + Quote(err) + " </dev/null").c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadHost(out), ReadHost(err)};
 }
 
 }  // namespace tastora::testing

@@ -34,19 +34,9 @@ namespace {
 constexpr char kWine64[] = "/usr/lib/wine/wine64";
 constexpr char kWineServer[] = "/usr/lib/wine/wineserver";
 
-struct ShellRun {
-  int status = -1;
-  std::string out;  // standard output and error together
-};
-
+// Output and error together, as a Windows program's console shows them.
 ShellRun Shell(const std::string& command) {
-  ShellRun run;
-  FILE* pipe = ::popen((command + " 2>&1 </dev/null").c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ShellRun run = RunShell(command + " 2>&1");
   std::erase(run.out, '\r');
   return run;
 }
