@@ -14,6 +14,7 @@
 #include "platform/PlatformFactory.h"
 #include "platform/offline/IconvCodePages.h"
 #include "system/RegistryEnhanced.h"
+#include "tests/TestFiles.h"
 #include "tests/TestPorts.h"
 #include "writer/LayoutLibraryWriter.h"
 
@@ -24,8 +25,6 @@ namespace fs = std::filesystem;
 // A 64-bit Windows 10 root with the US layout registered, preloaded and written.
 struct BenchRoot {
   BenchRoot() {
-    std::string pattern = (fs::temp_directory_path() / "tastora-bench-XXXXXX").string();
-    dir = ::mkdtemp(pattern.data());
     std::string error;
     ok = CreateWindowsRoot(Path(), RootWindows::Windows10, error);
     IconvCodePages codePages;
@@ -45,7 +44,7 @@ struct BenchRoot {
     auto layout = std::make_unique<KeyboardLayout>();
     ResetToDefault(*layout, state);
     auto writer = MakeFileWriter();
-    const fs::path windows = dir / "root" / "drive_c" / "windows";
+    const fs::path windows = dir.path / "root" / "drive_c" / "windows";
     const LibraryWriterPorts ports{*writer, dialogs};
     ok = ok &&
          WriteLayoutLibrary32((windows / "syswow64" / "kbdus.dll").string(), *layout, state, ports) ==
@@ -53,13 +52,9 @@ struct BenchRoot {
          WriteLayoutLibrary64((windows / "system32" / "kbdus.dll").string(), *layout, state, ports) ==
              LibraryWriteResult::Written;
   }
-  ~BenchRoot() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  std::string Path() const { return (dir / "root").string(); }
+  std::string Path() const { return (dir.path / "root").string(); }
 
-  fs::path dir;
+  testing::TempDir dir{"tastora-bench"};
   bool ok = false;
 };
 
@@ -79,18 +74,22 @@ void BM_InstallOverSystemLayout(benchmark::State& bench) {
   const std::string dataFile = std::string(TASTORA_SOURCE_DIR) + "/examples/tastora-demo.vyr2000";
   TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
   machine.SetKey(std::string(kLayoutsKey) + "\\00000409");
-  const fs::path loaderIni = root.dir / "root" / "drive_c" / "windows" / "loader.ini";
+  const fs::path windows = root.dir.path / "root" / "drive_c" / "windows";
+  const fs::path loaderIni = windows / "loader.ini";
   for (auto _ : bench) {
     // Each round replaces the system layout anew, so that it is recorded again.
     bench.PauseTiming();
     (void)machine.WriteValue("Layout File", std::string("kbdus.dll"));
+    // ... and its copies go with the record, as a system never installed onto.
     std::error_code ec;
     fs::remove(loaderIni, ec);
+    for (const char* folder : {"syswow64", "system32"}) fs::remove(windows / folder / "l_kbdus.dll", ec);
     actions.BuildCatalogue();
     dialogs.messages.clear();
     bench.ResumeTiming();
     if (actions.Edit(0, dataFile) != InstallResult::Installed) {
-      bench.SkipWithError("the install failed");
+      const std::string why = "the install failed" + (dialogs.messages.empty() ? "" : ": " + dialogs.messages.back());
+      bench.SkipWithError(why.c_str());
       break;
     }
   }

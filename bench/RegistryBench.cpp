@@ -15,6 +15,7 @@
 #include "platform/offline/WineRegistryFile.h"
 #include "system/Locales.h"
 #include "system/RegistryEnhanced.h"
+#include "tests/TestFiles.h"
 #include "tests/TestPorts.h"
 
 namespace tastora {
@@ -31,8 +32,6 @@ std::string Hex8(uint32_t value) {
 // `preloads` entries in the user's list (each naming one of them).
 struct ListRoot {
   ListRoot(int registrations, int preloads) {
-    std::string pattern = (fs::temp_directory_path() / "tastora-bench-XXXXXX").string();
-    dir = ::mkdtemp(pattern.data());
     std::string error;
     IconvCodePages codePages;
     testing::RecordingDialogs dialogs;
@@ -55,14 +54,22 @@ struct ListRoot {
       ok = ok && user.WriteValue(std::to_string(i + 1), Hex8(0xa0000000u + uint32_t(i % registrations)));
     ok = ok && writes.Commit();
   }
-  ~ListRoot() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  std::string Path() const { return (dir / "root").string(); }
+  std::string Path() const { return (dir.path / "root").string(); }
 
-  fs::path dir;
+  testing::TempDir dir{"tastora-bench"};
   bool ok = false;
+};
+
+// Such a root, opened as the program opens it; no system when it could not be made.
+struct OpenedListRoot {
+  OpenedListRoot(int registrations, int preloads) : root(registrations, preloads) {
+    std::string error;
+    if (root.ok) system = OpenSystem(root.Path(), codePages, dialogs, error);
+  }
+  ListRoot root;
+  IconvCodePages codePages;
+  testing::RecordingDialogs dialogs;
+  std::optional<SystemPorts> system;
 };
 
 // The calls `tastora list` makes, without the printing.
@@ -112,18 +119,16 @@ BENCHMARK(BM_ListFromOpening)->Args({1000, 1000})->Args({10, 30000})->Unit(bench
 
 // The catalogue alone, on a root already open: what the registry costs per entry.
 void BM_ListOpenRoot(benchmark::State& bench) {
-  ListRoot root(int(bench.range(0)), int(bench.range(1)));
-  IconvCodePages codePages;
-  testing::RecordingDialogs dialogs;
-  std::string error;
-  auto system = OpenSystem(root.Path(), codePages, dialogs, error);
-  if (!root.ok || !system) {
+  OpenedListRoot opened(int(bench.range(0)), int(bench.range(1)));
+  if (!opened.system) {
     bench.SkipWithError("no Windows root");
     return;
   }
+  SystemPorts& system = *opened.system;
+  testing::RecordingDialogs dialogs;
   int entries = 0;
   for (auto _ : bench) {
-    entries = ListCatalogue(*system, dialogs);
+    entries = ListCatalogue(system, dialogs);
     benchmark::DoNotOptimize(entries);
   }
   SetPerEntry(bench, entries);
@@ -133,16 +138,12 @@ BENCHMARK(BM_ListOpenRoot)->Args({1000, 1000})->Args({10, 30000})->Unit(benchmar
 // The registry writes of a new layout (registration and preload entry) on
 // that root: each change written at once, or held for the end of the action.
 void BM_RegisterLayout(benchmark::State& bench) {
-  ListRoot root(1000, 1000);
-  IconvCodePages codePages;
-  testing::RecordingDialogs dialogs;
-  std::string error;
-  auto system = OpenSystem(root.Path(), codePages, dialogs, error);
-  if (!root.ok || !system) {
+  OpenedListRoot opened(1000, 1000);
+  if (!opened.system) {
     bench.SkipWithError("no Windows root");
     return;
   }
-  RegistryBackend& registry = *system->registry;
+  RegistryBackend& registry = *opened.system->registry;
   uint32_t next = 0;
   for (auto _ : bench) {
     std::optional<RegistryWrites> writes;
