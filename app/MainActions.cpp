@@ -117,7 +117,7 @@ MainActions::MainActions(SystemPorts& system, CodePages& codePages, Dialogs& dia
       layout_(std::make_unique<KeyboardLayout>()) {
   const InstallPorts ports{*system.registry, *system.profile,  *system.session,
                            *system.systemFiles, *system.writer, dialogs};
-  editor_ = std::make_unique<TFEditKbd>(state, ports, *catalogue_);
+  editor_ = std::make_unique<LayoutInstaller>(state, ports, *catalogue_);
 }
 
 MainActions::~MainActions() = default;
@@ -244,7 +244,7 @@ InstallResult MainActions::Edit(int position, const std::string& dataFile) {
   }
   editedPosition_ = position;
   const LayoutEntry entry = CurrentEntry(position);
-  TFEditKbd& editor = *editor_;
+  LayoutInstaller& editor = *editor_;
   editor.EditorPath.clear();
   // The name comes from the registry and is joined to the system folder.
   if (const std::string problem = FileNameProblem(entry.LayoutFile.View()); !problem.empty()) {
@@ -269,7 +269,7 @@ InstallResult MainActions::Edit(int position, const std::string& dataFile) {
   editor.EditorPath = path;
   editor.EditorEntry = entry;
   editor.chbShowMess = settings_.showMessages;
-  const InstallResult result = editor.btnOKClick();
+  const InstallResult result = editor.Install();
   if (!CommandLineMode) {
     if (result == InstallResult::Installed) dialogs_.ShowMessage(kImportedSuccessfully);
     else if (result == InstallResult::Cancelled) dialogs_.ShowMessage(kInstallCancelled);
@@ -320,7 +320,7 @@ InstallResult MainActions::Create(int templatePosition, int32_t language, const 
   if (!guard.Held()) return InstallResult::Failed;
   if (HasEntry(templatePosition)) (void)CurrentEntry(templatePosition);
   const NewLayoutPorts ports{*system_.registry, *system_.systemFiles, dialogs_};
-  TFEditKbd& editor = *editor_;
+  LayoutInstaller& editor = *editor_;
   editor.EditorPath.clear();
 
   // Everything is checked before anything is made: the plan, then the data

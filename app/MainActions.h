@@ -1,6 +1,6 @@
 #pragma once
 // What the main window does, without the window: it owns the catalogue, the
-// working layout and the hidden layout editor, and runs the Edit, New and
+// working layout and the install engine, and runs the Edit, New and
 // Restore actions and the program's own command line. The command-line
 // program calls it now; the Windows GUI only draws the list and calls it.
 
@@ -16,7 +16,7 @@
 #include "model/KeyboardLayout.h"
 #include "platform/ActionLock.h"
 #include "platform/PlatformFactory.h"
-#include "system/EdKbd.h"
+#include "system/LayoutInstaller.h"
 #include "system/Locales.h"
 #include "system/NewKbd.h"
 #include "system/RegistryEnhanced.h"
@@ -86,7 +86,7 @@ class MainActions {
 
   const TLocales& Catalogue() const { return *catalogue_; }
   Settings& settings() { return settings_; }
-  TFEditKbd& Editor() { return *editor_; }
+  LayoutInstaller& Editor() { return *editor_; }
 
   // Set when the program runs the command line: messages meant for a user
   // at the window are left out, and imports are unattended.
@@ -144,7 +144,7 @@ class MainActions {
   TRegistryEnhanced RfcReg;
   std::unique_ptr<TLocales> catalogue_;
   std::unique_ptr<KeyboardLayout> layout_;
-  std::unique_ptr<TFEditKbd> editor_;
+  std::unique_ptr<LayoutInstaller> editor_;
   int editedPosition_ = -1;
   int actionDepth_ = 0;  // guards alive
 };

@@ -12,7 +12,7 @@
 #include "platform/Platform.h"
 #include "platform/Profile.h"
 #include "platform/SystemFiles.h"
-#include "system/EdKbd.h"
+#include "system/LayoutInstaller.h"
 #include "system/NewKbd.h"
 #include "system/RegistryEnhanced.h"
 #include "writer/LayoutLibraryWriter.h"
@@ -67,7 +67,7 @@ std::optional<std::string> Value(Profile& profile, const std::string& key) {
 
 }  // namespace
 
-InstallResult TFEditKbd::InstallNt5(const std::string& folder, const std::string& fileName) {
+InstallResult LayoutInstaller::InstallNt5(const std::string& folder, const std::string& fileName) {
   Profile& profile = ports_.profile;
   SystemFiles& files = ports_.systemFiles;
   const std::string id = EditorEntry.Id.Str();
@@ -157,11 +157,11 @@ InstallResult TFEditKbd::InstallNt5(const std::string& folder, const std::string
   return InstallResult::Installed;
 }
 
-bool TFEditKbd::WriteRecord(const KeyChanges& changes) {
+bool LayoutInstaller::WriteRecord(const KeyChanges& changes) {
   return ports_.profile.WriteKeys(kLoaderIni, kExistingSection, changes);
 }
 
-InstallResult TFEditKbd::WriteImages(const std::string& path32, const std::string& name) {
+InstallResult LayoutInstaller::WriteImages(const std::string& path32, const std::string& name) {
   const LibraryWriterPorts writer{ports_.writer, ports_.dialogs};
   // A Windows without a 64-bit system folder is 32-bit throughout, and its
   // libraries have 4-byte references; read in the 8-byte form, every table
@@ -197,7 +197,7 @@ InstallResult TFEditKbd::WriteImages(const std::string& path32, const std::strin
   return InstallResult::Installed;
 }
 
-InstallResult TFEditKbd::Commit() {
+InstallResult LayoutInstaller::Commit() {
   if (!staged_.registers) return InstallResult::Installed;
   const std::string& fileName = staged_.registeredName;
   TRegistryEnhanced machine(ports_.registry, RootKey::hkLocalMachine);

@@ -7,12 +7,12 @@
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
-#include "system/EdKbd.h"
+#include "system/LayoutInstaller.h"
 #include "writer/LayoutLibraryWriter.h"
 
 namespace tastora {
 
-InstallResult TFEditKbd::InstallDirect() {
+InstallResult LayoutInstaller::InstallDirect() {
   if (!state_.IsNtPlatform()) {
     if (!WriteKbdFile(EditorPath, *layout_, state_, KbdWriterPorts{ports_.writer, ports_.dialogs})) {
       Refuse("");
@@ -32,7 +32,7 @@ InstallResult TFEditKbd::InstallDirect() {
   return InstallResult::Failed;
 }
 
-InstallResult TFEditKbd::InstallOnRestart() {
+InstallResult LayoutInstaller::InstallOnRestart() {
   // KBDUS.KBD is replaced by KBDUS.vyr. The name has to keep the new file in
   // the same folder and apart from the file it replaces.
   const size_t nameStart = EditorPath.find_last_of('\\') + 1;

@@ -3,15 +3,15 @@
 
 #include "platform/Platform.h"
 #include "platform/Session.h"
-#include "system/EdKbd.h"
+#include "system/LayoutInstaller.h"
 
 namespace tastora {
 
-void TFEditKbd::AskLogOff() {
+void LayoutInstaller::AskLogOff() {
   if (ports_.dialogs.AskYesNo(kAskLogOff)) (void)ports_.session.EndSession(ExitMode::LogOff);
 }
 
-void TFEditKbd::AskRestart() {
+void LayoutInstaller::AskRestart() {
   if (ports_.dialogs.AskYesNo(kAskRestart)) (void)ports_.session.EndSession(ExitMode::Restart);
 }
 

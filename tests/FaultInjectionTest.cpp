@@ -28,7 +28,7 @@
 #include "platform/offline/OfflineProfile.h"
 #include "platform/offline/OfflineSystemFiles.h"
 #include "platform/offline/PeImageLoader.h"
-#include "system/EdKbd.h"
+#include "system/LayoutInstaller.h"
 #include "tests/TestFiles.h"
 #include "tests/TestRoots.h"
 
@@ -317,14 +317,14 @@ InstallResult InstallWith(Program& program, RegistryBackend& registry, Profile& 
                           int position) {
   SystemPorts& system = *program.system;
   const InstallPorts ports{registry, profile, *system.session, *system.systemFiles, *system.writer, program.dialogs};
-  TFEditKbd editor(*program.state, ports, catalogue);
+  LayoutInstaller editor(*program.state, ports, catalogue);
   editor.EditorEntry = catalogue.Get(position);
   editor.EditorPath = system.systemFiles->SystemDirectory() + "\\" + editor.EditorEntry.LayoutFile.Str();
   IconvCodePages codePages;
   EXPECT_TRUE(ImportLayoutFile(kGerman, editor.Layout(), *program.state,
                                DataFilePorts{*system.files, program.dialogs, codePages}));
   AdjustNumpad(editor.Layout(), *program.state);
-  return editor.btnOKClick();
+  return editor.Install();
 }
 
 TEST(FaultInjection, ARegistrationThatCannotBeWrittenIsAFailure) {

@@ -533,13 +533,13 @@ TEST(Install, ALayoutFileOutsideTheSystemFolderIsRefused) {
 TEST(Install, TheEditorWritesOnlyIntoTheSystemFolder) {
   const Root root(RootWindows::Windows10);
   Program program(root);
-  TFEditKbd& editor = program.actions->Editor();
+  LayoutInstaller& editor = program.actions->Editor();
   editor.EditorEntry = program.actions->Catalogue().Get(0);
   editor.EditorPath = "C:\\windows\\kbdus.dll";
-  EXPECT_EQ(editor.btnOKClick(), InstallResult::Failed);
+  EXPECT_EQ(editor.Install(), InstallResult::Failed);
   EXPECT_FALSE(fs::exists(root.Windows() / "l_kbdus.dll"));
   editor.EditorPath = "C:\\WINDOWS\\System32\\kbdus.dll";  // the same folder, as Windows spells it
-  EXPECT_EQ(editor.btnOKClick(), InstallResult::Installed);
+  EXPECT_EQ(editor.Install(), InstallResult::Installed);
   EXPECT_EQ(root.Registered("00000409"), "l_kbdus.dll");
 }
 

@@ -70,14 +70,14 @@ TEST(LayerIncludes, TheRuleItself) {
       {"model/FontScripts.cpp", "platform/Platform.h", false},
       {"reader/CharacterTables.cpp", "format/KbdTables.h", true},
       {"reader/CharacterTables.cpp", "writer/TableParts.h", false},
-      {"writer/LayoutTables.cpp", "system/EdKbd.h", false},
+      {"writer/LayoutTables.cpp", "system/LayoutInstaller.h", false},
       {"platform/Session.h", "model/ProcessState.h", true},
       {"platform/Session.h", "platform/offline/OfflineRoot.h", false},
       {"platform/offline/OfflineRoot.cpp", "platform/Session.h", true},
       {"platform/offline/OfflineRoot.cpp", "system/Locales.h", false},
-      {"system/EdKbd.cpp", "app/MainActions.h", false},
+      {"system/LayoutInstaller.cpp", "app/MainActions.h", false},
       {"app/cli/main.cpp", "platform/offline/HostFileSystem.h", true},
-      {"app/MainActions.cpp", "system/EdKbd.h", true},
+      {"app/MainActions.cpp", "system/LayoutInstaller.h", true},
   };
   for (const auto& c : cases) EXPECT_EQ(MayInclude(c.file, c.header), c.allowed) << c.file << " -> " << c.header;
 }

@@ -1,4 +1,4 @@
-#include "system/EdKbd.h"
+#include "system/LayoutInstaller.h"
 
 #include "model/ProcessState.h"
 #include "model/VkNames.h"
@@ -55,12 +55,12 @@ std::string InstalledFileName(std::string_view fileName, std::string_view record
   return "l_" + std::string(fileName);
 }
 
-TFEditKbd::TFEditKbd(ProcessState& state, const InstallPorts& ports, TLocales& catalogue)
+LayoutInstaller::LayoutInstaller(ProcessState& state, const InstallPorts& ports, TLocales& catalogue)
     : state_(state), ports_(ports), catalogue_(catalogue), layout_(std::make_unique<KeyboardLayout>()) {
   Clear(*layout_, state_);
 }
 
-InstallResult TFEditKbd::btnOKClick() {
+InstallResult LayoutInstaller::Install() {
   if (!Confirm()) return InstallResult::Cancelled;
   InstallResult result = Stage();
   if (result == InstallResult::Installed) result = Commit();
@@ -73,14 +73,14 @@ InstallResult TFEditKbd::btnOKClick() {
   return result;
 }
 
-bool TFEditKbd::Confirm() {
+bool LayoutInstaller::Confirm() {
   if (!ConfirmDuplicateKeys()) return false;
   NormaliseUnassignedKeys(*layout_, state_);
   Modified = false;
   return true;
 }
 
-bool TFEditKbd::ConfirmDuplicateKeys() {
+bool LayoutInstaller::ConfirmDuplicateKeys() {
   const bool wide = state_.IsNtPlatform();
   for (int i = kDuplicateFirst; i < kDuplicateLast; ++i) {
     const KeyRecord& a = layout_->Key(i);
@@ -94,11 +94,11 @@ bool TFEditKbd::ConfirmDuplicateKeys() {
   return true;
 }
 
-void TFEditKbd::Refuse(const std::string& reason) {
+void LayoutInstaller::Refuse(const std::string& reason) {
   ports_.dialogs.ShowError(reason.empty() ? std::string(kNotInstalled) : reason + "\r" + kNotInstalled, "Error");
 }
 
-InstallResult TFEditKbd::Stage() {
+InstallResult LayoutInstaller::Stage() {
   staged_ = Staged{};
   // Everything below writes into the folder of EditorPath: it has to be the
   // system folder and the name a Windows file name, whatever the registry held.
@@ -122,7 +122,7 @@ InstallResult TFEditKbd::Stage() {
   return version.minor >= kWindows98Minor ? InstallOnRestart() : InstallDirect();
 }
 
-void TFEditKbd::Prompt() {
+void LayoutInstaller::Prompt() {
   const WindowsVersion& version = state_.windowsVersion;
   if (state_.IsNtPlatform()) {
     if (chbShowMess) AskLogOff();
@@ -134,7 +134,7 @@ void TFEditKbd::Prompt() {
   }
 }
 
-std::string TFEditKbd::Undo() {
+std::string LayoutInstaller::Undo() {
   std::string left;
   bool filesGone = true;
   for (auto it = staged_.files.rbegin(); it != staged_.files.rend(); ++it) {

@@ -1,7 +1,7 @@
 #pragma once
-// TFEditKbd: the layout editor object. It is never shown; it carries the
-// layout to install and the install state, and its OK handler btnOKClick
-// installs the layout in place of the catalogue entry it was read from.
+// LayoutInstaller: the install engine. It carries the layout to install and
+// the install state; Install() puts the layout in place of the catalogue
+// entry it was read from.
 
 #include <memory>
 #include <optional>
@@ -70,9 +70,9 @@ bool IsOwnCopyName(std::string_view fileName, std::string_view systemFile);
 // it, else "l_" + the name, whatever the name looks like.
 std::string InstalledFileName(std::string_view fileName, std::string_view recordedSystemFile);
 
-class TFEditKbd {
+class LayoutInstaller {
  public:
-  TFEditKbd(ProcessState& state, const InstallPorts& ports, TLocales& catalogue);
+  LayoutInstaller(ProcessState& state, const InstallPorts& ports, TLocales& catalogue);
 
   KeyboardLayout& Layout() { return *layout_; }
   const KeyboardLayout& Layout() const { return *layout_; }
@@ -89,9 +89,9 @@ class TFEditKbd {
   // Checks the layout for keys sharing a VK, normalises the keys without
   // characters of their own, then writes and registers the library the way
   // the platform needs. On a failure what was written is taken back.
-  InstallResult btnOKClick();
+  InstallResult Install();
 
-  // btnOKClick in its steps, for an install onto a layout that is being made
+  // Install in its steps, for an install onto a layout that is being made
   // in the same action. Confirm: the duplicate-key check and the
   // normalising; false when the user stopped there. Stage: everything but
   // the registration (the record of the replaced file, the library, the
