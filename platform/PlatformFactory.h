@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ActionLock.h"
 #include "platform/FileWriter.h"
@@ -24,6 +25,12 @@ std::unique_ptr<FileSystem> MakeFileSystem();
 std::unique_ptr<LibraryLoader> MakeLibraryLoader();
 // Whole-file writes by the platform's own paths (offline: host paths).
 std::unique_ptr<FileWriter> MakeFileWriter();
+
+// The program's arguments, its own name left out, in the text the ports take:
+// offline argv as given; on Windows the process's UTF-16 command line split
+// as Windows programs split it, in UTF-8, so that a name outside the ANSI
+// code page arrives whole.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 struct SystemPorts {
   std::unique_ptr<RegistryBackend> registry;

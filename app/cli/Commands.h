@@ -4,12 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace tastora {
+#include "app/ExitStatus.h"
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitCancelled = 3;
+namespace tastora {
 
 struct CliCommand {
   const char* name;

@@ -49,15 +49,6 @@ bool TakeOptions(const std::vector<std::string>& args, Options& options, std::st
   return true;
 }
 
-int ExitStatus(InstallResult result) {
-  switch (result) {
-    case InstallResult::Installed: return kExitOk;
-    case InstallResult::Cancelled: return kExitCancelled;
-    case InstallResult::Failed: break;
-  }
-  return kExitFailure;
-}
-
 // Opens the system, starts the main actions in command-line mode and runs `action` on them.
 int WithMainActions(const char* command, const Options& options,
                     const std::function<int(MainActions&, TerminalDialogs&)>& action) {

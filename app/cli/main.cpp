@@ -11,6 +11,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/RootOption.h"
 #include "app/cli/TerminalDialogs.h"
+#include "platform/PlatformFactory.h"
 
 namespace {
 
@@ -74,5 +75,5 @@ int main(int argc, char** argv) {
   // the write fails instead, and is reported.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
-  return FinishOutput(Run(std::vector<std::string>(argv + 1, argv + argc)));
+  return FinishOutput(Run(tastora::ProgramArguments(argc, argv)));
 }

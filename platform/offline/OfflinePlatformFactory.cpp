@@ -11,4 +11,9 @@ std::unique_ptr<FileSystem> MakeFileSystem() { return std::make_unique<HostFileS
 std::unique_ptr<LibraryLoader> MakeLibraryLoader() { return std::make_unique<PeImageLoader>(); }
 std::unique_ptr<FileWriter> MakeFileWriter() { return std::make_unique<HostFileWriter>(); }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  if (argc <= 1 || !argv) return {};
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 }  // namespace tastora

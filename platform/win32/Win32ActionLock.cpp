@@ -4,20 +4,21 @@
 
 #include <algorithm>
 
+#include "platform/win32/WideText.h"
 #include "platform/win32/Win32Profile.h"
 
 namespace tastora {
 namespace {
 
-constexpr char kMutexName[] = "Global\\Tastora.KeyboardLayouts";
+constexpr wchar_t kMutexName[] = L"Global\\Tastora.KeyboardLayouts";
 // Windows 95, 98 and NT 4 without Terminal Services know no namespaces and
 // refuse the backslash: there the machine has one namespace anyway.
-constexpr char kPlainMutexName[] = "Tastora.KeyboardLayouts";
+constexpr wchar_t kPlainMutexName[] = L"Tastora.KeyboardLayouts";
 
-HANDLE OpenMutexNamed(const char* name) {
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+HANDLE OpenMutexNamed(const wchar_t* name) {
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
   // Made by a program of another user with more rights: open it for waiting only.
-  if (!mutex && GetLastError() == ERROR_ACCESS_DENIED) mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
+  if (!mutex && GetLastError() == ERROR_ACCESS_DENIED) mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
   return mutex;
 }
 
@@ -34,7 +35,8 @@ LockOutcome Win32ActionLock::Acquire(std::chrono::milliseconds wait, std::string
     HANDLE mutex = OpenMutexNamed(kMutexName);
     if (!mutex && GetLastError() != ERROR_ACCESS_DENIED) mutex = OpenMutexNamed(kPlainMutexName);
     if (!mutex) {
-      error = "Could not open the mutex (" + ErrorText(GetLastError()) + "):\r" + kMutexName;
+      const DWORD code = GetLastError();
+      error = "Could not open the mutex (" + ErrorText(code) + "):\r" + Narrow(kMutexName);
       return LockOutcome::Failed;
     }
     mutex_ = mutex;
@@ -49,7 +51,8 @@ LockOutcome Win32ActionLock::Acquire(std::chrono::milliseconds wait, std::string
     case WAIT_TIMEOUT: return LockOutcome::Busy;
     default: break;
   }
-  error = "Could not wait for the mutex (" + ErrorText(GetLastError()) + "):\r" + kMutexName;
+  const DWORD code = GetLastError();
+  error = "Could not wait for the mutex (" + ErrorText(code) + "):\r" + Narrow(kMutexName);
   return LockOutcome::Failed;
 }
 

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 
+#include "platform/win32/WideText.h"
+
 namespace tastora {
 
 std::optional<std::vector<uint8_t>> Win32FileSystem::ReadFile(const std::string& path, size_t maxBytes,
                                                               bool openForWriting) {
   const DWORD access = GENERIC_READ | (openForWriting ? GENERIC_WRITE : 0);
-  HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE file = CreateFileW(Widen(path).c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   // Only a file on a disk is read: a pipe, the console or a device given as

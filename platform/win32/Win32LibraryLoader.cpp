@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/win32/WideText.h"
+
 namespace tastora {
 namespace {
 
@@ -30,7 +32,7 @@ bool FitsAddressSpace(uint64_t address) { return address <= std::numeric_limits<
 }  // namespace
 
 std::optional<LibraryHandle> Win32LibraryLoader::Load(const std::string& path) {
-  HMODULE module = LoadLibraryA(path.c_str());
+  HMODULE module = LoadLibraryW(Widen(path).c_str());
   if (!module) return std::nullopt;
   return reinterpret_cast<uintptr_t>(module);
 }

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/WideText.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32FileWriter.h"
 #include "platform/win32/Win32LibraryLoader.h"
@@ -44,13 +45,13 @@ bool Win32Session::EndSession(ExitMode mode) {
 }
 
 bool Win32Session::OpenDocument(const std::string& path) {
-  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr,
+  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", Widen(path).c_str(), nullptr, nullptr,
                                                               SW_SHOWNORMAL));
   return result > 32;
 }
 
 bool Win32Session::ActivateWindowOfClass(const std::string& windowClass) {
-  HWND window = FindWindowA(windowClass.c_str(), nullptr);
+  HWND window = FindWindowW(Widen(windowClass).c_str(), nullptr);
   if (!window) return false;
   SetForegroundWindow(window);
   ShowWindow(window, SW_SHOW);

@@ -5,12 +5,14 @@
 #undef CopyFile
 #undef DeleteFile
 
+#include "platform/win32/WideText.h"
+
 namespace tastora {
 namespace {
 
 using DisableFn = BOOL(WINAPI*)(PVOID*);
 using RevertFn = BOOL(WINAPI*)(PVOID);
-using DirectoryFn = UINT(WINAPI*)(LPSTR, UINT);
+using DirectoryFn = UINT(WINAPI*)(LPWSTR, UINT);
 using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 // The pointer size of this build, not of the system: only a 64-bit build
@@ -22,31 +24,31 @@ void* Lookup(HMODULE module, const char* name) {
   return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
 }
 
-// A directory from one of the Get*DirectoryA functions, without a trailing
-// backslash; empty when it fails.
+// A directory from one of the Get*DirectoryW functions, in UTF-8 and without
+// a trailing backslash; empty when it fails.
 std::string Directory(DirectoryFn get) {
-  std::string text(MAX_PATH, '\0');
+  std::wstring text(MAX_PATH, L'\0');
   UINT length = get(text.data(), UINT(text.size()));
   if (length >= text.size()) {
     // Too small: `length` is the size needed, terminating zero included.
-    text.assign(length, '\0');
+    text.assign(length, L'\0');
     length = get(text.data(), UINT(text.size()));
     if (length >= text.size()) return "";
   }
   text.resize(length);
-  if (!text.empty() && text.back() == '\\') text.pop_back();
-  return text;
+  if (!text.empty() && text.back() == L'\\') text.pop_back();
+  return Narrow(text);
 }
 
 }  // namespace
 
 Win32SystemFiles::Win32SystemFiles() {
-  const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
   disable_ = Lookup(kernel32, "Wow64DisableWow64FsRedirection");
   revert_ = Lookup(kernel32, "Wow64RevertWow64FsRedirection");
   if (k64BitBuild) {
     // Looked up, not imported, so that the program still starts where it is missing.
-    if (void* wow64 = Lookup(kernel32, "GetSystemWow64DirectoryA"))
+    if (void* wow64 = Lookup(kernel32, "GetSystemWow64DirectoryW"))
       wow64Directory_ = Directory(reinterpret_cast<DirectoryFn>(wow64));
     nativeFolder_ = !wow64Directory_.empty();
   } else if (void* isWow64 = Lookup(kernel32, "IsWow64Process")) {
@@ -58,7 +60,7 @@ Win32SystemFiles::Win32SystemFiles() {
 
 std::string Win32SystemFiles::SystemDirectory() {
   if (k64BitBuild && nativeDepth_ == 0 && !wow64Directory_.empty()) return wow64Directory_;
-  return Directory(&GetSystemDirectoryA);
+  return Directory(&GetSystemDirectoryW);
 }
 
 bool Win32SystemFiles::DisableRedirection() {
@@ -89,22 +91,23 @@ void Win32SystemFiles::RevertRedirection() {
 }
 
 bool Win32SystemFiles::FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool Win32SystemFiles::PathExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool Win32SystemFiles::RemoveFile(const std::string& path) {
-  if (DeleteFileA(path.c_str())) return true;
+  const std::wstring wide = Widen(path);
+  if (DeleteFileW(wide.c_str())) return true;
   const DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 bool Win32SystemFiles::CopyFile(const std::string& from, const std::string& to) {
-  return CopyFileA(from.c_str(), to.c_str(), TRUE) != 0;
+  return CopyFileW(Widen(from).c_str(), Widen(to).c_str(), TRUE) != 0;
 }
 
 }  // namespace tastora

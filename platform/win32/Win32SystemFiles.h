@@ -1,15 +1,16 @@
 #pragma once
-// The system folders of the running Windows.
+// The system folders of the running Windows. Paths are UTF-8 here and
+// UTF-16 at each call into Windows.
 //
-// The shipped program is a 32-bit build: GetSystemDirectoryA names system32,
+// The shipped program is a 32-bit build: GetSystemDirectoryW names system32,
 // which 64-bit Windows shows a 32-bit program as its 32-bit view (SysWOW64)
 // until Wow64DisableWow64FsRedirection switches that off for the thread. The
 // file, writer and loader ports then follow on their own.
 //
 // A 64-bit build (run under Wine for tests) is never redirected: its paths
 // mean what they say. To behave as the 32-bit program does it names the
-// 32-bit view itself: SystemDirectory() is GetSystemWow64DirectoryA while
-// redirection is "on", and GetSystemDirectoryA, the native folder, once
+// 32-bit view itself: SystemDirectory() is GetSystemWow64DirectoryW while
+// redirection is "on", and GetSystemDirectoryW, the native folder, once
 // DisableRedirection has switched a flag of ours. A path so means the folder
 // that was current when it was formed, in either build if callers ask
 // SystemDirectory() again after switching instead of reusing an older path.
@@ -39,13 +40,13 @@ class Win32SystemFiles final : public SystemFiles {
   // The 32-bit build runs under WOW64 (IsWow64Process, looked up at run
   // time); the 64-bit build has a 32-bit view beside the native folder.
   bool HasNativeFolder() override { return nativeFolder_; }
-  // A file, not a folder (GetFileAttributesA).
+  // A file, not a folder (GetFileAttributesW).
   bool FileExists(const std::string& path) override;
-  // Anything of that name (GetFileAttributesA).
+  // Anything of that name (GetFileAttributesW).
   bool PathExists(const std::string& path) override;
-  // CopyFileA failing when `to` exists.
+  // CopyFileW failing when `to` exists.
   bool CopyFile(const std::string& from, const std::string& to) override;
-  // DeleteFileA; a file that is not there counts as removed.
+  // DeleteFileW; a file that is not there counts as removed.
   bool RemoveFile(const std::string& path) override;
 
  private:
