@@ -20,6 +20,26 @@ echo "== Windows builds (MinGW-w64 i686 and x86_64)"
 build mingw-i686
 build mingw-x86_64
 
+echo "== Windows programs (subsystem, machine, manifest, version, icon, imports)"
+/usr/bin/python3 scripts/check-windows-exe.py build/mingw-i686/tastora.exe console i386
+/usr/bin/python3 scripts/check-windows-exe.py build/mingw-i686/TastoraGUI.exe gui i386
+/usr/bin/python3 scripts/check-windows-exe.py build/mingw-x86_64/tastora.exe console amd64
+/usr/bin/python3 scripts/check-windows-exe.py build/mingw-x86_64/TastoraGUI.exe gui amd64
+
+echo "== Release archive"
+archive=$(scripts/package.sh --no-build | tail -n 1)
+python3 - "$archive" <<'PY'
+import sys
+import zipfile
+names = set(zipfile.ZipFile(sys.argv[1]).namelist())
+wanted = ["TastoraGUI.exe", "tastora.exe", "x64/TastoraGUI.exe", "x64/tastora.exe", "README.md",
+          "DOC/index.html", "examples/tastora-demo.vyr2000"]
+missing = [name for name in wanted if name not in names]
+if missing:
+    sys.exit(f"{sys.argv[1]} lacks " + ", ".join(missing))
+print(f"{sys.argv[1]}: {len(names)} files")
+PY
+
 echo "== Fuzzing (${FUZZ_SECONDS}s per target)"
 build fuzz
 for fuzzer in build/fuzz/fuzz/fuzz_*; do

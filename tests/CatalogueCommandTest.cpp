@@ -20,76 +20,15 @@
 #include "platform/offline/OfflineRegistry.h"
 #include "system/RegistryEnhanced.h"
 #include "tests/TestFiles.h"
+#include "tests/WineHost.h"
 
 namespace tastora::testing {
 namespace fs = std::filesystem;
-
-constexpr char kWine64[] = "/usr/lib/wine/wine64";
-constexpr char kWineServer[] = "/usr/lib/wine/wineserver";
-
-
-std::string WineEnvironment(const fs::path& prefix) {
-  return "WINEPREFIX=" + Quote(prefix.string()) + " WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' ";
-}
-
-// Waits until the prefix's wine server has written the registry files and ended.
-void WaitForWineServer(const fs::path& prefix) {
-  RunShell(WineEnvironment(prefix) + "timeout 60 " + kWineServer + " -w");
-}
-
-std::optional<fs::path> SharedWinePrefix() {
-  static const std::optional<fs::path> prefix = []() -> std::optional<fs::path> {
-    if (!fs::exists(kWine64)) return std::nullopt;
-    const fs::path dir = fs::temp_directory_path() / ("tastora-wine-" + std::to_string(::getuid()));
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    // Test processes run side by side: the first one makes the prefix, the others wait for it.
-    const int lock = ::open((dir / "lock").c_str(), O_CREAT | O_RDWR, 0600);
-    if (lock < 0) return std::nullopt;
-    ::flock(lock, LOCK_EX);
-    const fs::path made = dir / "prefix";
-    const fs::path ready = dir / "ready";
-    if (!fs::exists(ready)) {
-      fs::remove_all(made, ec);
-      const ShellRun boot = RunShell(WineEnvironment(made) + "timeout 300 " + kWine64 + " wineboot --init");
-      WaitForWineServer(made);
-      if (boot.status == 0 && fs::exists(made / "system.reg") && fs::exists(made / "user.reg"))
-        std::ofstream(ready) << "made by wineboot\n";
-    }
-    const bool ok = fs::exists(ready);
-    ::flock(lock, LOCK_UN);
-    ::close(lock);
-    return ok ? std::optional<fs::path>(made) : std::nullopt;
-  }();
-  return prefix;
-}
 
 namespace {
 
 using testing::TempDir;
 using testing::ReadHost;
-
-
-std::optional<fs::path> FromEnvironment(const char* name) {
-  const char* value = std::getenv(name);
-  if (value && *value) return fs::path(value);
-  return std::nullopt;
-}
-
-// The command-line program of this build, beside the test program's folder.
-std::optional<fs::path> HostCli() {
-  fs::path cli = FromEnvironment("TASTORA_CLI").value_or(fs::read_symlink("/proc/self/exe").parent_path().parent_path() /
-                                                          "tastora");
-  return fs::exists(cli) ? std::optional<fs::path>(cli) : std::nullopt;
-}
-
-// The 64-bit Windows build (Wine here runs 64-bit programs only): the
-// mingw-x86_64 preset's output unless TASTORA_WIN64_EXE names another.
-std::optional<fs::path> Win64Exe() {
-  fs::path exe = FromEnvironment("TASTORA_WIN64_EXE")
-                     .value_or(fs::path(TASTORA_SOURCE_DIR) / "build" / "mingw-x86_64" / "tastora.exe");
-  return fs::exists(exe) ? std::optional<fs::path>(exe) : std::nullopt;
-}
 
 std::string WithoutCarriageReturns(std::string text) {
   std::erase(text, '\r');
@@ -221,7 +160,7 @@ const char kExpectedOnWine[] =
 
 TEST(CatalogueCommand, UnderWineTheWindowsAndOfflineBuildsListTheSameAndSeeEachOthersChanges) {
   const auto cli = HostCli();
-  const auto exe = Win64Exe();
+  const auto exe = Existing("TASTORA_WIN64_EXE", fs::path(TASTORA_SOURCE_DIR) / "build" / "mingw-x86_64" / "tastora.exe");
   if (!cli) GTEST_SKIP() << "the tastora program is not built";
   if (!exe) GTEST_SKIP() << "no 64-bit Windows build (cmake --preset mingw-x86_64, or set TASTORA_WIN64_EXE)";
   const auto shared = SharedWinePrefix();
@@ -230,18 +169,9 @@ TEST(CatalogueCommand, UnderWineTheWindowsAndOfflineBuildsListTheSameAndSeeEachO
   // A private prefix: the system's files linked, the files Wine and we write copied.
   TempDir dir{"tastora-cli"};
   const fs::path prefix = dir.path / "prefix";
-  ASSERT_EQ(RunShell("cp -al " + Quote(shared->string()) + " " + Quote(prefix.string())).status, 0);
-  for (const char* name : {"system.reg", "user.reg", "userdef.reg", ".update-timestamp"}) {
-    std::error_code ec;
-    fs::remove(prefix / name, ec);
-    fs::copy_file(*shared / name, prefix / name, ec);
-  }
+  const PrivateWinePrefix copy(*shared, prefix);
+  ASSERT_TRUE(copy.Made());
   const std::string wine = WineEnvironment(prefix) + "timeout 120 " + kWine64;
-  // However the test ends, no wine server outlives the prefix.
-  struct StopWineServer {
-    fs::path prefix;
-    ~StopWineServer() { RunShell(WineEnvironment(prefix) + "timeout 60 " + kWineServer + " -k"); }
-  } stop{prefix};
 
   std::string adds;
   for (const RegAdd& add : kRegAdds) {

@@ -35,6 +35,7 @@
 #include "app/cli/Commands.h"
 #include "tests/TestFiles.h"
 #include "tests/TestPorts.h"
+#include "tests/WineHost.h"
 #include "writer/LayoutLibraryWriter.h"
 #include "writer/LayoutTables.h"
 #include "writer/PeImage.h"
@@ -45,6 +46,7 @@ namespace {
 
 using testing::TempDir;
 using testing::ReadHost;
+using testing::WindowsPath;
 
 using testing::MemoryFileSystem;
 using testing::FailingLoader;
@@ -1160,12 +1162,6 @@ class WineLoader : public ::testing::Test {
   static TempDir* prefix_;
 };
 TempDir* WineLoader::prefix_ = nullptr;
-
-std::string WindowsPath(const std::string& path) {
-  std::string w = "Z:" + path;
-  std::replace(w.begin(), w.end(), '/', '\\');
-  return w;
-}
 
 TEST_F(WineLoader, LoadsEveryLibraryAndRelocatesTheSecondCopy) {
   const std::string wine = TASTORA_WINE64;

@@ -20,12 +20,7 @@
 #include "platform/offline/WineRegistryText.h"
 #include "system/RegistryEnhanced.h"
 #include "tests/TestFiles.h"
-
-namespace tastora::testing {
-// A Wine prefix made once by wineboot and shared by the tests of one machine
-// (CatalogueCommandTest.cpp); nothing when Wine is not installed.
-std::optional<std::filesystem::path> SharedWinePrefix();
-}  // namespace tastora::testing
+#include "tests/WineHost.h"
 
 namespace tastora {
 namespace {

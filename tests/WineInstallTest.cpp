@@ -20,38 +20,12 @@
 #include "platform/offline/OfflineProfile.h"
 #include "platform/offline/PeImageLoader.h"
 #include "tests/TestFiles.h"
+#include "tests/WineHost.h"
 
 namespace tastora::testing {
 namespace fs = std::filesystem;
 
-// Shared with the catalogue's Wine test.
-std::string WineEnvironment(const fs::path& prefix);
-void WaitForWineServer(const fs::path& prefix);
-std::optional<fs::path> SharedWinePrefix();
-
 namespace {
-
-constexpr char kWine64[] = "/usr/lib/wine/wine64";
-constexpr char kWineServer[] = "/usr/lib/wine/wineserver";
-
-// Output and error together, as a Windows program's console shows them.
-ShellRun Shell(const std::string& command) {
-  ShellRun run = RunShell(command + " 2>&1");
-  std::erase(run.out, '\r');
-  return run;
-}
-
-std::optional<fs::path> Existing(const char* environment, const fs::path& fallback) {
-  const char* value = std::getenv(environment);
-  const fs::path path = value && *value ? fs::path(value) : fallback;
-  return fs::exists(path) ? std::optional<fs::path>(path) : std::nullopt;
-}
-
-std::string WindowsPath(const fs::path& path) {
-  std::string w = "Z:" + path.string();
-  std::replace(w.begin(), w.end(), '/', '\\');
-  return w;
-}
 
 std::vector<uint8_t> ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -72,7 +46,7 @@ std::map<std::string, std::vector<std::string>> Catalogue(const std::string& tsv
 }
 
 TEST(WineInstall, TheWindowsBuildInstallsAndCreatesFromItsCommandLine) {
-  const auto cli = Existing("TASTORA_CLI", fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tastora");
+  const auto cli = HostCli();
   const auto exe = Existing("TASTORA_WIN64_EXE", fs::path(TASTORA_SOURCE_DIR) / "build" / "mingw-x86_64" / "tastora.exe");
   const std::string dump = TASTORA_WINE_DUMP;
   if (!cli) GTEST_SKIP() << "the tastora program is not built";
@@ -81,24 +55,11 @@ TEST(WineInstall, TheWindowsBuildInstallsAndCreatesFromItsCommandLine) {
   const auto shared = SharedWinePrefix();
   if (!shared) GTEST_SKIP() << "Wine (" << kWine64 << ") is not installed";
 
-  // A private prefix: the system's files linked, the registry copied.
-  std::string pattern = (fs::temp_directory_path() / "tastora-wine-install-XXXXXX").string();
-  const fs::path dir = ::mkdtemp(pattern.data());
-  struct Cleanup {
-    fs::path dir;
-    ~Cleanup() {
-      Shell(WineEnvironment(dir / "prefix") + "timeout 60 " + kWineServer + " -k");
-      std::error_code ec;
-      fs::remove_all(dir, ec);
-    }
-  } cleanup{dir};
+  const TempDir temp{"tastora-wine-install"};
+  const fs::path& dir = temp.path;
   const fs::path prefix = dir / "prefix";
-  ASSERT_EQ(Shell("cp -al " + Quote(shared->string()) + " " + Quote(prefix.string())).status, 0);
-  for (const char* name : {"system.reg", "user.reg", "userdef.reg", ".update-timestamp"}) {
-    std::error_code ec;
-    fs::remove(prefix / name, ec);
-    fs::copy_file(*shared / name, prefix / name, ec);
-  }
+  const PrivateWinePrefix copy(*shared, prefix);
+  ASSERT_TRUE(copy.Made());
   const fs::path system32 = prefix / "drive_c" / "windows" / "system32";
   const fs::path syswow64 = prefix / "drive_c" / "windows" / "syswow64";
   const std::string program = Quote(cli->string());
