@@ -7,6 +7,7 @@
 #include "datafile/MarkupExport.h"
 #include "datafile/MessagesAboutFile.h"
 #include "kbdfile/KbdFile.h"
+#include "model/KeyTable.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
@@ -83,6 +84,14 @@ std::optional<std::string> ExportLayoutFile(const std::string& path, ProcessStat
 std::string ExportDefaultLayout(ProcessState& state) {
   auto layout = std::make_unique<KeyboardLayout>();
   ResetToDefault(*layout, state);
+  // The VKs with the flags Windows' own US library gives them (Num Enter is
+  // the extended VK_RETURN), as a layout read from it has them: else Enter
+  // and Num Enter share a VK, and installing the file reports them as such.
+  for (int n = 1; n <= kKeyCount; ++n) {
+    KeyRecord& key = layout->Key(n);
+    const uint16_t expected = KeyRow(n).expectedVk;
+    if (expected != 0 && (expected & 0xFF) == (key.vk & 0xFF)) key.vk = expected;
+  }
   return JoinMarkupLines(ExportLayoutMarkup(*layout, state, "US"));
 }
 

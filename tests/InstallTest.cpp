@@ -483,6 +483,18 @@ TEST(Install, DuplicateVirtualKeysAreReportedPairByPair) {
   EXPECT_EQ(root.Registered("00000409"), "l_kbdus.dll");
 }
 
+// Enter and Num Enter share VK_RETURN only in its low byte, as in Windows'
+// own US library: the exported US layout installs without a report.
+TEST(Install, TheExportedUsLayoutInstallsWithoutAReport) {
+  const Root root(RootWindows::Windows10);
+  ProcessState state;
+  const fs::path file = root.dir / "us.vyr2000";
+  WriteHost(file, ExportDefaultLayout(state));
+  Program program(root);
+  EXPECT_EQ(program.actions->Edit(0, file.string()), InstallResult::Installed);
+  EXPECT_TRUE(program.dialogs.pairs.empty());
+}
+
 TEST(Install, ADataFileThatDoesNotLoadIsNotInstalled) {
   const Root root(RootWindows::Windows10);
   WriteHost(root.dir / "german.txt", ReadHost(kGerman));
