@@ -1,6 +1,6 @@
 #include <cstdio>
-#include <fstream>
 #include <memory>
+#include <span>
 
 #include "app/ExportLayout.h"
 #include "app/cli/Commands.h"
@@ -68,10 +68,9 @@ int RunExport(const std::vector<std::string>& args) {
     std::fwrite(markup->data(), 1, markup->size(), stdout);
     return StandardOutputWritten() ? kExitOk : kExitFailure;
   }
-  std::ofstream out(output, std::ios::binary | std::ios::trunc);
-  out.write(markup->data(), static_cast<std::streamsize>(markup->size()));
-  out.close();
-  if (!out) {
+  // Through the platform's writer: on Windows the path is UTF-8, not the ANSI code page.
+  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(markup->data()), markup->size());
+  if (MakeFileWriter()->WriteWhole(output, bytes) != FileWriter::Outcome::Written) {
     std::fprintf(stderr, "tastora export: could not write %s\n", output.c_str());
     return kExitFailure;
   }
