@@ -90,9 +90,6 @@ bool TakeOutOfUserLists(const RemovalPlan& plan, RemovalRun& run) {
   return ok;
 }
 
-// Windows 8 and later also keep the user's language list; taking the layout
-// out of it is a step of its own, after the user's layout list.
-
 bool Unregister(const RemovalPlan& plan, RemovalRun& run) {
   TRegistryEnhanced machine(run.ports.registry, RootKey::hkLocalMachine);
   machine.SetKey(kLayoutsKey);
@@ -165,8 +162,9 @@ bool ForgetRecords(const RemovalPlan& plan, RemovalRun& run) {
   return ok;
 }
 
-// The steps, in order. The registry steps are written together before the
-// first file goes, so that no registration names a deleted library.
+// The steps, in order. The registry steps come first and are written
+// together before the first file goes, so that no registration names a
+// deleted library.
 struct RemovalStep {
   const char* what;
   bool registry;
@@ -174,6 +172,8 @@ struct RemovalStep {
 };
 constexpr RemovalStep kRemovalSteps[] = {
     {"its entries in the user's list of layouts", true, TakeOutOfUserLists},
+    // Windows 8 and later also keep the user's language list: taking the
+    // layout out of it is the step that goes here.
     {"its registration", true, Unregister},
     {"its libraries", false, RemoveLibraries},
     {"its records in loader.ini", false, ForgetRecords},
@@ -297,21 +297,24 @@ RemoveResult RemoveLayout(const TLocales& catalogue, int position, bool ntPlatfo
   }
 
   RemovalRun run{ports, {}, {}, {}, {}};
-  std::optional<RegistryWrites> batch(std::in_place, ports.registry);
-  for (const RemovalStep& step : kRemovalSteps) {
-    if (!step.registry && batch) {
-      const bool written = batch->Commit();
-      batch.reset();
-      if (!written) {
-        run.done.clear();
-        run.error = "Could not write the registry.";
-        break;
-      }
-    }
-    if (!step.run(plan, run)) break;
+  auto take = [&](const RemovalStep& step) {
+    if (!step.run(plan, run)) return false;
     run.done.push_back(step.what);
+    return true;
+  };
+  bool ok = true;
+  {
+    RegistryWrites batch(ports.registry);
+    for (const RemovalStep& step : kRemovalSteps)
+      if (step.registry && !(ok = take(step))) break;
+    if (!batch.Commit() && ok) {
+      ok = false;
+      run.done.clear();
+      run.error = "Could not write the registry.";
+    }
   }
-  if (batch) batch->Commit();
+  for (const RemovalStep& step : kRemovalSteps)
+    if (ok && !step.registry) ok = take(step);
 
   if (!run.error.empty()) {
     std::string text = "The layout " + Shown(plan) + " was not removed whole. " + run.error;
