@@ -47,7 +47,7 @@ std::map<std::string, std::vector<std::string>> Catalogue(const std::string& tsv
   return lines;
 }
 
-TEST(WineInstall, TheWindowsBuildInstallsAndCreatesFromItsCommandLine) {
+TEST(WineInstall, TheWindowsBuildInstallsCreatesAndRemovesFromItsCommandLine) {
   const auto cli = HostCli();
   const auto exe = Existing("TASTORA_WIN64_EXE", fs::path(TASTORA_SOURCE_DIR) / "build" / "mingw-x86_64" / "tastora.exe");
   const std::string dump = TASTORA_WINE_DUMP;
