@@ -1,5 +1,5 @@
 #pragma once
-// TFGlavni, the main window: the catalogue of layouts with the Edit, New
+// TFGlavni, the main window: the catalogue of layouts with the Edit, New,
 // Restore and Remove actions, the options and the About page, on three tabs.
 
 #include <windows.h>
