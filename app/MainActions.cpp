@@ -8,6 +8,8 @@
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
 #include "reader/LayoutLibraryReader.h"
+#include "system/CreatedLayouts.h"
+#include "system/RemoveLayout.h"
 #include "system/RestoreLayout.h"
 
 namespace tastora {
@@ -294,8 +296,44 @@ NewLayoutResult MainActions::New(int templatePosition, int32_t language, const s
   NewLayoutResult made =
       CreateWithParams(templatePosition, language, name, *catalogue_, state_.IsNtPlatform(),
                        NewLayoutPorts{*system_.registry, *system_.systemFiles, dialogs_});
-  if (made.created) BuildCatalogue();
+  if (made.created) {
+    RecordCreated(made.klid, made.fileName);
+    BuildCatalogue();
+  }
   return made;
+}
+
+void MainActions::RecordCreated(const std::string& klid, const std::string& copyName) {
+  if (RecordCreatedLayout(*system_.profile, klid, copyName)) return;
+  dialogs_.ShowWarning("The layout " + klid + " was made, but " + kLoaderIni + " could not record it as one " +
+                       "this program created; removing it will ask first.");
+}
+
+InstallResult MainActions::Remove(int position) {
+  const ActionGuard guard = Exclusive();
+  if (!guard.Held()) return InstallResult::Failed;
+  if (!HasEntry(position)) {
+    if (CommandLineMode)
+      dialogs_.ShowError("There is no layout at position " + std::to_string(position) + " of the catalogue.",
+                         "Error");
+    return InstallResult::Failed;
+  }
+  (void)CurrentEntry(position);
+  const RemovePorts ports{*system_.registry, *system_.profile, *system_.systemFiles, dialogs_};
+  const RemoveResult result = RemoveLayout(*catalogue_, position, state_.IsNtPlatform(), !CommandLineMode, ports);
+  switch (result) {
+    case RemoveResult::Removed: BuildCatalogue(); return InstallResult::Installed;
+    case RemoveResult::Cancelled: return InstallResult::Cancelled;
+    case RemoveResult::Failed: BuildCatalogue(); return InstallResult::Failed;  // part of it may be gone
+    case RemoveResult::Refused: break;
+  }
+  return InstallResult::Failed;
+}
+
+bool MainActions::Removable(int position) {
+  if (!HasEntry(position)) return false;
+  const RemovePorts ports{*system_.registry, *system_.profile, *system_.systemFiles, dialogs_};
+  return OriginOf(catalogue_->Get(position), state_.IsNtPlatform(), ports) != LayoutOrigin::NotOurs;
 }
 
 InstallResult MainActions::Restore(int position) {
@@ -373,6 +411,7 @@ InstallResult MainActions::Create(int templatePosition, int32_t language, const 
     return InstallResult::Failed;
   }
 
+  RecordCreated(plan->klid, plan->fileName);
   BuildCatalogue();
   editedPosition_ = -1;
   for (int i = 0; i < catalogue_->Count() && editedPosition_ < 0; ++i)

@@ -101,6 +101,13 @@ class MainActions {
   NewLayoutResult New(int templatePosition, int32_t language, const std::string& name);
   // Points the entry at `position` back at the system's own file.
   InstallResult Restore(int position);
+  // Removes the entry at `position`, a layout this program created; the
+  // catalogue is rebuilt. The window asks first; the command line asks only
+  // about a layout made before its creation was recorded.
+  InstallResult Remove(int position);
+  // Whether the entry at `position` is one this program created, which
+  // Remove may take away.
+  bool Removable(int position);
   // A new layout from the template at `templatePosition` with the data file
   // installed onto it, whole or not at all: the data file is read and the
   // layout checked before anything is made, and on a failure what was made
@@ -130,6 +137,8 @@ class MainActions {
   // The editor's layout: the library at `path` (the system folder's) with
   // the data file read over it.
   bool PrepareLayout(const std::string& path, const std::string& dataFile);
+  // Keeps the record of a layout this program made, which Remove relies on.
+  void RecordCreated(const std::string& klid, const std::string& copyName);
   bool BeginSystemChange();
   void EndSystemChange();
 

@@ -35,6 +35,13 @@ class SystemFiles {
   virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
   // DeleteFileA: a file, never a folder. False when it is still there.
   virtual bool RemoveFile(const std::string& path) = 0;
+  // MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT: a file Windows holds open
+  // (a layout library in use) goes at the next restart. False where that
+  // cannot be arranged; a folder tree has no restart to wait for.
+  virtual bool RemoveFileAtRestart(const std::string& path) {
+    (void)path;
+    return false;
+  }
 };
 
 // Redirection switched off for a scope, and always switched back on.

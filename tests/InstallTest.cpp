@@ -32,6 +32,7 @@
 #include "system/RestoreLayout.h"
 #include "writer/UnassignedKeys.h"
 #include "tests/TestFiles.h"
+#include "tests/TestProgram.h"
 #include "tests/TestRoots.h"
 
 namespace tastora::testing {
@@ -58,24 +59,6 @@ std::string ImageKind(const fs::path& path) {
 }
 
 using Root = InitializedRoot;
-
-// The program started on a root: the main actions, as the window has them.
-struct Program {
-  explicit Program(const Root& root) {
-    std::string error;
-    system = OpenSystem(root.Path(), codePages, dialogs, error);
-    EXPECT_TRUE(system) << error;
-    actions = std::make_unique<MainActions>(*system, codePages, dialogs, *state);
-    actions->Start();
-  }
-  OfflineSession& session() { return static_cast<OfflineSession&>(*system->session); }
-
-  IconvCodePages codePages;
-  RecordingDialogs dialogs;
-  std::optional<SystemPorts> system;
-  std::unique_ptr<ProcessState> state = std::make_unique<ProcessState>();
-  std::unique_ptr<MainActions> actions;
-};
 
 // The layout a data file gives, as an install writes it.
 std::unique_ptr<KeyboardLayout> Imported(const std::string& file, ProcessState& state) {

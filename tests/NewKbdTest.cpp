@@ -79,16 +79,7 @@ struct TestSystem {
     return machine.GetKeyNames();
   }
   // name -> identifier, in the family's own form.
-  std::map<std::string, std::string> PreloadList() {
-    TRegistryEnhanced user(*ports.registry, RootKey::hkCurrentUser);
-    user.SetKey(kPreloadKey);
-    std::map<std::string, std::string> out;
-    for (const std::string& name : nt ? user.GetValueNames() : user.GetKeyNames()) {
-      if (!nt) user.SetKey(std::string(kPreloadKey) + "\\" + name);
-      out[name] = user.ReadText(nt ? name : "");
-    }
-    return out;
-  }
+  std::map<std::string, std::string> PreloadList() { return testing::UserList(*ports.registry, kPreloadKey, nt); }
 
   TLocales& Catalogue() {
     TRegistryEnhanced user(*ports.registry, RootKey::hkCurrentUser);

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "app/cli/RootOption.h"
@@ -63,6 +64,19 @@ inline std::string RegisteredLayoutFile(const std::string& rootDir, const std::s
   TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
   machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
   return machine.ReadText("Layout File");
+}
+
+// The user's Preload or Substitutes list, name -> identifier: values on
+// the NT family, subkeys with default values on the 8-bit family.
+inline std::map<std::string, std::string> UserList(RegistryBackend& registry, const char* list, bool nt) {
+  TRegistryEnhanced user(registry, RootKey::hkCurrentUser);
+  user.SetKey(list);
+  std::map<std::string, std::string> out;
+  for (const std::string& name : nt ? user.GetValueNames() : user.GetKeyNames()) {
+    if (!nt) user.SetKey(std::string(list) + "\\" + name);
+    out[name] = user.ReadText(nt ? name : "");
+  }
+  return out;
 }
 
 // A Windows root made by init, in a temporary folder of its own (removed

@@ -191,7 +191,7 @@ auto Added(const std::string& id, const std::string& text, const std::string& fi
   };
 }
 
-TEST(WineGui, TheWindowsInstallCreateRestoreAndTheCommandLineEnds) {
+TEST(WineGui, TheWindowsInstallCreateRestoreRemoveAndTheCommandLineEnds) {
   GuiSystem system;
   const auto cli = HostCli();
   const auto gui =
@@ -287,6 +287,11 @@ TEST(WineGui, TheWindowsInstallCreateRestoreAndTheCommandLineEnds) {
       {"four arguments create and install, beside an open window",
        {"cmdline", "status=0", "window=1", "args=1 " + french + " 0407 \"My German\""},
        Added("00010407", "My German", "l_KBD")},
+      {"Remove takes a layout it made away", {"remove", "row=2"},
+       [](const GuiSystem&, const Outcome& outcome) {
+         ASSERT_EQ(outcome.after.size() + 1, outcome.before.size());
+         for (const auto& entry : outcome.after) EXPECT_NE(entry[kId], "0000040C");
+       }},
       {"a file that is no layout fails", {"cmdline", "status=1", "args=0 " + WindowsPath(bad)},
        LayoutFile(0, "l_kbdus.dll")},
       {"the duplicate-key report answered No cancels",

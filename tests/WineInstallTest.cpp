@@ -1,7 +1,8 @@
 // The Windows build installs under Wine with the real registry, file and
 // loader APIs, run by the Windows program's own command line: afterwards the
 // offline build sees the new registrations, and Wine's loader loads the
-// 64-bit libraries the Windows build wrote.
+// 64-bit libraries the Windows build wrote. The layouts it made it then
+// removes again, and the offline build sees them gone.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -20,6 +21,7 @@
 #include "platform/offline/OfflineProfile.h"
 #include "platform/offline/PeImageLoader.h"
 #include "tests/TestFiles.h"
+#include "tests/TestRoots.h"
 #include "tests/WineHost.h"
 
 namespace tastora::testing {
@@ -45,7 +47,7 @@ std::map<std::string, std::vector<std::string>> Catalogue(const std::string& tsv
   return lines;
 }
 
-TEST(WineInstall, TheWindowsBuildInstallsAndCreatesFromItsCommandLine) {
+TEST(WineInstall, TheWindowsBuildInstallsCreatesAndRemovesFromItsCommandLine) {
   const auto cli = HostCli();
   const auto exe = Existing("TASTORA_WIN64_EXE", fs::path(TASTORA_SOURCE_DIR) / "build" / "mingw-x86_64" / "tastora.exe");
   const std::string dump = TASTORA_WINE_DUMP;
@@ -101,17 +103,22 @@ TEST(WineInstall, TheWindowsBuildInstallsAndCreatesFromItsCommandLine) {
       {"1 " + Quote(WindowsPath(french)) + " 040c 'My French'", "2",
        {"0000040C", "My French", "l_KBD0.dll"}},
   };
+  // The Windows build run with `args`, then the catalogue as the offline build reads it.
+  auto runThenList = [&](const std::string& args) -> std::optional<std::map<std::string, std::vector<std::string>>> {
+    const ShellRun run = Shell(windowsProgram + " " + args);
+    WaitForWineServer(prefix);
+    EXPECT_EQ(run.status, 0) << run.out;
+    const ShellRun listed = Shell(list);
+    EXPECT_EQ(listed.status, 0) << listed.out;
+    if (run.status != 0 || listed.status != 0) return std::nullopt;
+    return Catalogue(listed.out);
+  };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.args);
-    const ShellRun run = Shell(windowsProgram + " " + step.args);
-    WaitForWineServer(prefix);
-    ASSERT_EQ(run.status, 0) << run.out;
-    const ShellRun listed = Shell(list);
-    ASSERT_EQ(listed.status, 0) << listed.out;
-    const auto catalogue = Catalogue(listed.out);
-    ASSERT_TRUE(catalogue.count(step.position)) << listed.out;
-    const std::vector<std::string>& entry = catalogue.at(step.position);
-    ASSERT_EQ(entry.size(), 11u) << listed.out;
+    const auto catalogue = runThenList(step.args);
+    ASSERT_TRUE(catalogue && catalogue->count(step.position));
+    const std::vector<std::string>& entry = catalogue->at(step.position);
+    ASSERT_EQ(entry.size(), 11u);
     EXPECT_EQ(entry[1], step.fields[0]);
     EXPECT_EQ(entry[7], step.fields[1]);
     EXPECT_EQ(entry[9], step.fields[2]);
@@ -164,6 +171,40 @@ TEST(WineInstall, TheWindowsBuildInstallsAndCreatesFromItsCommandLine) {
     }
   }
   for (const auto& [path, walk] : expected) EXPECT_EQ(dumps[path], walk) << path;
+
+  // The layouts it made, removed again by it: a second one made, the first
+  // removed (the second moves up in Preload to close the gap), then the
+  // second; the offline build sees each step.
+  struct Removal {
+    std::string args;
+    std::vector<std::string> ids;  // the catalogue afterwards
+    std::vector<std::string> gone;  // libraries no longer in either folder
+    const char* recordCount;
+  };
+  const Removal removals[] = {
+      {"new 1 0407 'My German'", {"00000409", "00000407", "0000040C", "00010407"}, {}, "2"},
+      {"remove 2", {"00000409", "00000407", "00010407"}, {"KBD0.dll", "l_KBD0.dll"}, "1"},
+      {"remove 2", {"00000409", "00000407"}, {"KBD1.dll"}, "1"},
+  };
+  for (const Removal& step : removals) {
+    SCOPED_TRACE(step.args);
+    const auto catalogue = runThenList(step.args);
+    ASSERT_TRUE(catalogue);
+    ASSERT_EQ(catalogue->size(), step.ids.size());
+    for (size_t i = 0; i < step.ids.size(); ++i) EXPECT_EQ(catalogue->at(std::to_string(i))[1], step.ids[i]);
+    for (const std::string& file : step.gone) {
+      EXPECT_FALSE(fs::exists(syswow64 / file)) << file;
+      EXPECT_FALSE(fs::exists(system32 / file)) << file;
+    }
+    EXPECT_EQ(recorded("Count"), step.recordCount);
+  }
+  EXPECT_EQ(RegisteredLayoutFile(prefix.string(), "0000040C"), "");
+  EXPECT_EQ(RegisteredLayoutFile(prefix.string(), "00010407"), "");
+  EXPECT_EQ(recorded("0000040C"), "");
+  EXPECT_EQ(OfflineProfile(OfflineRoot(prefix)).ReadString("loader.ini", "Created", "00010407", ""), "");
+  // The system's own records and files stay.
+  EXPECT_EQ(recorded("00000409"), "kbdus.dll");
+  EXPECT_TRUE(fs::exists(syswow64 / "KBDGR.DLL"));
 }
 
 }  // namespace

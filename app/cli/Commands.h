@@ -22,6 +22,7 @@ int RunCreate(const std::vector<std::string>& args);
 int RunInstall(const std::vector<std::string>& args);
 int RunNew(const std::vector<std::string>& args);
 int RunRestore(const std::vector<std::string>& args);
+int RunRemove(const std::vector<std::string>& args);
 // The Windows program's own forms: "POS FILE" and "TEMPLATE FILE LANG NAME".
 int RunPositional(const std::vector<std::string>& args);
 int RunExport(const std::vector<std::string>& args);

@@ -1,4 +1,4 @@
-// tastora install, create, new, restore, and the Windows program's own
+// tastora install, create, new, restore, remove, and the Windows program's own
 // command line (two or four arguments without a command): the main window's
 // actions, unattended. The exit status says what happened: 0 only when the
 // change was really made, kExitCancelled when a question was answered No.
@@ -117,6 +117,7 @@ constexpr char kInstallUsage[] = "usage: tastora install POS FILE [--root DIR] [
 constexpr char kCreateUsage[] = "usage: tastora create TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no] [--wait SECONDS]\n";
 constexpr char kNewUsage[] = "usage: tastora new TEMPLATE LANG NAME [--root DIR] [--wait SECONDS]\n";
 constexpr char kRestoreUsage[] = "usage: tastora restore POS [--root DIR] [--yes|--no] [--wait SECONDS]\n";
+constexpr char kRemoveUsage[] = "usage: tastora remove POS [--root DIR] [--yes|--no] [--wait SECONDS]\n";
 constexpr char kPositionalUsage[] =
     "usage: tastora POS FILE, or tastora TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no] [--wait SECONDS]\n";
 
@@ -164,19 +165,42 @@ int RunNew(const std::vector<std::string>& args) {
   });
 }
 
-int RunRestore(const std::vector<std::string>& args) {
+// The commands that act on one catalogue entry: options and a position.
+int RunOnEntry(const char* command, const char* usage, const std::vector<std::string>& args,
+               const std::function<int(MainActions&, int)>& action) {
   Options options;
   std::string error;
-  if (!TakeOptions(args, options, error)) return Usage("restore", error, kRestoreUsage);
-  if (options.operands.size() != 1) return Usage("restore", "expected 1 argument", kRestoreUsage);
+  if (!TakeOptions(args, options, error)) return Usage(command, error, usage);
+  if (options.operands.size() != 1) return Usage(command, "expected 1 argument", usage);
   const auto position = ParseDecimal(options.operands[0]);
   if (!position)
-    return Usage("restore", "'" + options.operands[0] + "' is not a valid catalogue position (a decimal number)",
-                 kRestoreUsage);
-  return WithMainActions("restore", options, [&](MainActions& actions, TerminalDialogs&) {
-    const InstallResult result = actions.Restore(*position);
+    return Usage(command, "'" + options.operands[0] + "' is not a valid catalogue position (a decimal number)",
+                 usage);
+  return WithMainActions(command, options,
+                         [&](MainActions& actions, TerminalDialogs&) { return action(actions, *position); });
+}
+
+int RunRestore(const std::vector<std::string>& args) {
+  return RunOnEntry("restore", kRestoreUsage, args, [](MainActions& actions, int position) {
+    const InstallResult result = actions.Restore(position);
     if (result == InstallResult::Cancelled) std::fprintf(stderr, "tastora restore: cancelled; nothing changed.\n");
     else if (result == InstallResult::Failed) std::fprintf(stderr, "tastora restore: the layout was not restored.\n");
+    return ExitStatus(result);
+  });
+}
+
+int RunRemove(const std::vector<std::string>& args) {
+  return RunOnEntry("remove", kRemoveUsage, args, [](MainActions& actions, int position) {
+    const LayoutEntry entry = actions.Catalogue().Get(position);
+    const InstallResult result = actions.Remove(position);
+    if (result == InstallResult::Installed) {
+      const std::string text = entry.LayoutText.Empty() ? "" : " (" + entry.LayoutText.Str() + ")";
+      std::printf("Removed layout %s%s.\n", entry.EffectiveKlid().c_str(), text.c_str());
+    } else if (result == InstallResult::Cancelled) {
+      std::fprintf(stderr, "tastora remove: cancelled; nothing changed.\n");
+    } else {
+      std::fprintf(stderr, "tastora remove: the layout was not removed.\n");
+    }
     return ExitStatus(result);
   });
 }

@@ -23,6 +23,7 @@ enum ControlId : int {
   idEdituj = 102,     // "&Edit"
   idNew = 103,        // "&New"
   idRestore = 104,    // "Restore"
+  idRemove = 105,     // "Remove", enabled for a layout this program created
   idShowMess = 110,   // "Show reboot dialog"
   idVista = 111,      // "Show Vista warning"
   idFontSize = 112,   // the layout font's size (spin edit)

@@ -23,6 +23,9 @@ constexpr wchar_t kRestoreHint[] =
     L"Restores the selected layout to the original one.\r\n"
     L"This works for the original layouts edited by this program.\r\n"
     L"This does not work for the layouts created using the New button.";
+constexpr wchar_t kRemoveHint[] =
+    L"Removes the selected layout: its registration and its libraries.\r\n"
+    L"This works for the layouts created using the New button.";
 
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
 constexpr DWORD kCheckBox = BS_AUTOCHECKBOX | WS_TABSTOP;
@@ -83,6 +86,9 @@ void TFGlavni::CreateKeyboardsPage() {
   HWND restore = form.Add({L"BUTTON", L"Restore", kButton, idRestore, 340, 102, 84, 26});
   AddToPage(kKeyboards, restore);
   widgets::AddHint(tooltip_, restore, kRestoreHint);
+  HWND remove = form.Add({L"BUTTON", L"&Remove", kButton, idRemove, 340, 134, 84, 26});
+  AddToPage(kKeyboards, remove);
+  widgets::AddHint(tooltip_, remove, kRemoveHint);
   ResetRowCount();
 }
 
@@ -140,7 +146,15 @@ void TFGlavni::ApplySettings() {
   fontSize_.SetValue(height < 0 ? -height : height);
 }
 
-void TFGlavni::ResetRowCount() { list_.SetCount(context_.actions.Catalogue().Count()); }
+void TFGlavni::ResetRowCount() {
+  list_.SetCount(context_.actions.Catalogue().Count());
+  UpdateRemove();
+}
+
+void TFGlavni::UpdateRemove() {
+  const std::optional<int> row = SelectedRow();
+  EnableWindow(form.Item(idRemove), row && context_.actions.Removable(*row));
+}
 
 std::optional<int> TFGlavni::SelectedRow() const {
   const int row = list_.Selection();
@@ -223,6 +237,7 @@ void TFGlavni::OnCommand(int id, int code, HWND control) {
   switch (id) {
     case idDrawGrid1:
       if (code == LBN_DBLCLK) bEditujClick();
+      if (code == LBN_SELCHANGE) UpdateRemove();
       return;
     case IDOK:
       // Enter: on the list it edits the selected layout.
@@ -240,6 +255,7 @@ void TFGlavni::OnCommand(int id, int code, HWND control) {
     case idEdituj: bEditujClick(); break;
     case idNew: bNewClick(); break;
     case idRestore: RestoreClick(); break;
+    case idRemove: RemoveClick(); break;
     case idShowMess: chbShowMessClick(); break;
     case idClose: bCloseClick(); break;
     case idHelp: bHelpClick(); break;

@@ -1,6 +1,6 @@
 #pragma once
-// TFGlavni, the main window: the catalogue of layouts with the Edit, New
-// and Restore actions, the options and the About page, on three tabs.
+// TFGlavni, the main window: the catalogue of layouts with the Edit, New,
+// Restore and Remove actions, the options and the About page, on three tabs.
 
 #include <windows.h>
 
@@ -40,6 +40,7 @@ class TFGlavni {
   void bEditujClick();
   void bNewClick();
   void RestoreClick();
+  void RemoveClick();
   void chbShowMessClick();
   void bCloseClick();
   void bHelpClick();
@@ -60,6 +61,8 @@ class TFGlavni {
   void LayoutSpecial();
   void ShowVistaNotice();
   void ResetRowCount();
+  // Remove is offered only for a layout this program created.
+  void UpdateRemove();
   std::optional<int> SelectedRow() const;
   bool Checked(int id) const;
   void SetChecked(int id, bool checked);

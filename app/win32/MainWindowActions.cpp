@@ -44,12 +44,22 @@ void TFGlavni::bEditujClick() {
 void TFGlavni::bNewClick() {
   const std::string language = context_.actions.NewLayoutLanguage(SelectedRow());
   if (newKbd_.Show(form.window, language)) ResetRowCount();
+  UpdateRemove();
 }
 
 void TFGlavni::RestoreClick() {
   const std::optional<int> row = SelectedRow();
   if (!row) return;
   context_.actions.Restore(*row);
+  UpdateRemove();
+  InvalidateRect(list_.Handle(), nullptr, FALSE);
+}
+
+void TFGlavni::RemoveClick() {
+  const std::optional<int> row = SelectedRow();
+  if (!row) return;
+  // A removal takes a row away; the one after it moves up.
+  if (context_.actions.Remove(*row) != InstallResult::Cancelled) ResetRowCount();
   InvalidateRect(list_.Handle(), nullptr, FALSE);
 }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #undef CopyFile
 #undef DeleteFile
 
@@ -104,6 +106,20 @@ bool Win32SystemFiles::RemoveFile(const std::string& path) {
   if (DeleteFileW(wide.c_str())) return true;
   const DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool Win32SystemFiles::RemoveFileAtRestart(const std::string& path) {
+  std::wstring wide = Widen(path);
+  // The 32-bit build with redirection on: system32 stands for the 32-bit view.
+  if (!k64BitBuild && nativeFolder_ && oldValues_.empty()) {
+    const std::wstring shown = Widen(Directory(&GetSystemDirectoryW)) + L"\\";
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    void* wow64 = Lookup(kernel32, "GetSystemWow64DirectoryW");
+    const std::string real = wow64 ? Directory(reinterpret_cast<DirectoryFn>(wow64)) : std::string();
+    if (!real.empty() && wide.size() > shown.size() && _wcsnicmp(wide.c_str(), shown.c_str(), shown.size()) == 0)
+      wide = Widen(real) + L"\\" + wide.substr(shown.size());
+  }
+  return MoveFileExW(wide.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
 bool Win32SystemFiles::CopyFile(const std::string& from, const std::string& to) {

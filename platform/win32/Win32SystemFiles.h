@@ -48,6 +48,10 @@ class Win32SystemFiles final : public SystemFiles {
   bool CopyFile(const std::string& from, const std::string& to) override;
   // DeleteFileW; a file that is not there counts as removed.
   bool RemoveFile(const std::string& path) override;
+  // MoveFileExW with MOVEFILE_DELAY_UNTIL_REBOOT. The restart reads the
+  // path without redirection, so a path in the 32-bit view is handed over
+  // under the folder's real name (GetSystemWow64DirectoryW).
+  bool RemoveFileAtRestart(const std::string& path) override;
 
  private:
   void* disable_ = nullptr;  // Wow64DisableWow64FsRedirection

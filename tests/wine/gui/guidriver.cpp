@@ -19,6 +19,8 @@
 //   duplicate row= file= answer=yes|no [via=] [shots=]  Edit of a file whose keys share a VK
 //   new       rows= name= [lang=] [shots=]  New Keyboard: a layout made, the list grows
 //   restore   row=                        Restore, confirmed
+//   remove    row=                        Remove, confirmed; not offered for row 0 (a system layout);
+//                                         the row after it must hold a layout the program made too
 //   second                                a second start activates the first and ends
 //   cmdline   status= args= [answer=] [window=1]  the unattended command-line forms
 //   vista     [dontshow=1] [shots=]       the notice at start, then the main window
@@ -46,7 +48,7 @@ constexpr wchar_t kErrorCaption[] = L"Error in layout";
 constexpr wchar_t kVistaCaption[] = L"Important notice for Vista users";
 constexpr wchar_t kLoadCaption[] = L"Load layout";
 constexpr wchar_t kDialogClass[] = L"#32770";
-constexpr int idTabs = 100, idDrawGrid1 = 101, idEdituj = 102, idNew = 103, idRestore = 104, idVista = 111,
+constexpr int idTabs = 100, idDrawGrid1 = 101, idEdituj = 102, idNew = 103, idRestore = 104, idRemove = 105, idVista = 111,
               idFontSize = 112, idClose = 130, idLanguage = 201, idName = 202, idCreate = 203,
               idDontShowAgain = 400;
 // The open-file dialog's file name box: an edit, or a combo box around one.
@@ -338,6 +340,8 @@ int ListCount(HWND main) { return static_cast<int>(SendMessageW(GetDlgItem(main,
 bool SelectRow(HWND main, int row) {
   HWND list = GetDlgItem(main, idDrawGrid1);
   SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+  // What a click on the row also tells the window.
+  SendMessageW(main, WM_COMMAND, MAKEWPARAM(idDrawGrid1, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
   return Check("select-row", SendMessageW(list, LB_GETCURSEL, 0, 0) == row, std::to_string(row));
 }
 
@@ -535,6 +539,28 @@ void Restore(const Context& context) {
   CloseMain(program, main, false);
 }
 
+void Remove(const Context& context) {
+  Program program;
+  HWND main = StartMain(program, context);
+  if (!main || !SelectRow(main, 0)) return;
+  HWND remove = GetDlgItem(main, idRemove);
+  Check("remove-off-for-a-system-layout", remove && !IsWindowEnabled(remove));
+  const int rows = ListCount(main);
+  if (!SelectRow(main, Number(context.options, L"row"))) return;
+  Check("remove-on", IsWindowEnabled(remove));
+  Click(remove);
+  const std::wstring question = AnswerBox(program, nullptr, IDYES, "remove-question");
+  Check("remove-question-text", question.find(L"Remove the layout") != std::wstring::npos, Utf8(question));
+  const std::wstring done = AnswerBox(program, nullptr, IDOK, "removed-message");
+  Check("removed", done.find(L"has been removed") != std::wstring::npos, Utf8(done));
+  Settle(main);
+  Check("rows-after", ListCount(main) == rows - 1, std::to_string(ListCount(main)));
+  // The row that moved up stays selected, and Remove follows it: the test
+  // puts a layout the program made there too.
+  Check("remove-on-for-the-next-row", IsWindowEnabled(remove));
+  CloseMain(program, main, false);
+}
+
 void Second(const Context& context) {
   Program first;
   HWND main = StartMain(first, context, false);
@@ -636,6 +662,7 @@ int wmain(int argc, wchar_t** argv) {
       {L"duplicate", [](const Context& c) { Edit(c, true); }},
       {L"new", New},
       {L"restore", Restore},
+      {L"remove", Remove},
       {L"second", Second},
       {L"cmdline", CommandLine},
       {L"vista", Vista},

@@ -1,0 +1,37 @@
+#pragma once
+// The program started on a Windows root made for a test: the main actions,
+// as the window and the command line have them.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+#include "app/MainActions.h"
+#include "model/ProcessState.h"
+#include "platform/PlatformFactory.h"
+#include "platform/offline/IconvCodePages.h"
+#include "platform/offline/OfflineSession.h"
+#include "tests/TestPorts.h"
+#include "tests/TestRoots.h"
+
+namespace tastora::testing {
+
+struct Program {
+  explicit Program(const InitializedRoot& root) {
+    std::string error;
+    system = OpenSystem(root.Path(), codePages, dialogs, error);
+    EXPECT_TRUE(system) << error;
+    actions = std::make_unique<MainActions>(*system, codePages, dialogs, *state);
+    actions->Start();
+  }
+  OfflineSession& session() { return static_cast<OfflineSession&>(*system->session); }
+
+  IconvCodePages codePages;
+  RecordingDialogs dialogs;
+  std::optional<SystemPorts> system;
+  std::unique_ptr<ProcessState> state = std::make_unique<ProcessState>();
+  std::unique_ptr<MainActions> actions;
+};
+
+}  // namespace tastora::testing
