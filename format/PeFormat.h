@@ -61,6 +61,7 @@ inline constexpr uint32_t kOptSizeOfImage = 56;
 inline constexpr uint32_t kOptSizeOfHeaders = 60;
 inline constexpr uint32_t kOptCheckSum = 64;
 inline constexpr uint32_t kOptSubsystem = 68;
+inline constexpr uint32_t kOptDllCharacteristics = 70;
 // Stack reserve and commit, heap reserve and commit: 4 bytes each in PE32,
 // 8 in PE32+; then LoaderFlags and the directory count, then the directories.
 inline constexpr uint32_t kOptMemorySizes = 72;
@@ -69,6 +70,11 @@ inline constexpr uint32_t kOptDirectories64 = 112;
 inline constexpr uint32_t kOptDirectoryCountBefore = 4;  // the count sits just before the directories
 
 inline constexpr uint16_t kSubsystemNative = 1;
+
+// DLL characteristics.
+inline constexpr uint16_t kDllHighEntropyVa = 0x0020;
+inline constexpr uint16_t kDllDynamicBase = 0x0040;
+inline constexpr uint16_t kDllNxCompatible = 0x0100;
 
 // Data directories: an RVA and a size each.
 inline constexpr uint32_t kDirectoryEntrySize = 8;
@@ -88,6 +94,7 @@ inline constexpr uint32_t kSectionRawSize = 16;
 inline constexpr uint32_t kSectionRawOffset = 20;
 inline constexpr uint32_t kSectionCharacteristics = 36;
 
+inline constexpr uint32_t kSectionCode = 0x00000020;
 inline constexpr uint32_t kSectionInitializedData = 0x00000040;
 inline constexpr uint32_t kSectionDiscardable = 0x02000000;
 inline constexpr uint32_t kSectionExecute = 0x20000000;

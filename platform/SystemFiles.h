@@ -7,9 +7,13 @@
 // the switch as well. <windows.h> defines CopyFile as a macro: include this
 // header before it.
 
+#include <cstdint>
 #include <string>
 
 namespace tastora {
+
+// The processors whose Windows an install writes libraries for.
+enum class Processor : uint8_t { X86, X64, Arm64 };
 
 class SystemFiles {
  public:
@@ -27,6 +31,9 @@ class SystemFiles {
   // Whether the system has a native folder apart from the one this program
   // sees (a 64-bit Windows), whether or not the switch to it works.
   virtual bool HasNativeFolder() = 0;
+  // The processor of the Windows itself, not of this program (which may run
+  // under WOW64 or emulated): what the native folder's libraries are built for.
+  virtual Processor NativeMachine() = 0;
   // A file, not a folder.
   virtual bool FileExists(const std::string& path) = 0;
   // Anything of that name: a file, a folder, a link.

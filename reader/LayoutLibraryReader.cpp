@@ -73,7 +73,7 @@ Walked ReadThroughFileImage(const std::vector<uint8_t>& fileImage, KeyboardLayou
   const auto found = FindTablesInFileImage(ByteReader(fileImage));
   if (!found) return Walked::Broken;
   LayoutMemory memory(fileImage, nullptr, 0);
-  const ReferenceResolver resolver{state.windowsVersion.major, found->sectionDelta, {}};
+  const ReferenceResolver resolver{state.windowsVersion.major, found->sectionDelta, {}, found->imageBaseUpper};
   return WalkTables(memory, {Space::FileImage, found->offset}, found->offset, resolver, layout, state, dialogs);
 }
 

@@ -38,6 +38,9 @@ struct ReferenceResolver {
   // With a loaded library: whether an address lies in its image. A table more
   // than 64 KB away from its anchor still belongs to the library then.
   std::function<bool(uint64_t)> inLoadedImage;
+  // Without a loaded library: the upper half of the image base, which the
+  // wide references of a library above 4 GB carry.
+  uint32_t imageBaseUpper = 0;
 
   Location Resolve(uint32_t reference, uint64_t anchor) const;
   Location FileOffsetOf(uint32_t reference) const;

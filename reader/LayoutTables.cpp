@@ -6,14 +6,14 @@ namespace {
 // Whether the block reads as the tables in `form`. The two forms cannot both
 // pass: read as the wide form, a narrow block has a reference, or the byte
 // bMaxVSCtoVK, where the upper halves of wide references must be 0 (or the
-// upper half of a library loaded above 4 GB); read as the narrow form, a wide
+// upper half of a library loaded, or based, above 4 GB); read as the narrow form, a wide
 // block has the upper half of a reference, 0, where bMaxVSCtoVK must say how
 // long its scan-code table is, or where the character tables must be.
-bool Plausible(const ByteReader& fields, const kbd::TableForm& form, uint64_t anchor) {
+bool Plausible(const ByteReader& fields, const kbd::TableForm& form, uint64_t anchor, uint32_t imageBaseUpper) {
   if (form.referenceSize == 8) {
     for (const uint32_t field : form.TablesReferences()) {
       const uint32_t upper = *fields.U32(field + 4);
-      if (upper != 0 && upper != uint32_t(anchor >> 32)) return false;
+      if (upper != 0 && upper != uint32_t(anchor >> 32) && upper != imageBaseUpper) return false;
     }
   }
   if (form.referenceSize == 4) {
@@ -32,7 +32,7 @@ std::optional<LayoutTables> ReadLayoutTables(LayoutMemory& memory, Location at, 
     const std::span<uint8_t> block = std::span<uint8_t>(raw).first(form->TablesSize());
     if (!memory.Read(at, block)) continue;
     const ByteReader fields{std::span<const uint8_t>(block)};
-    if (!Plausible(fields, *form, anchor)) continue;
+    if (!Plausible(fields, *form, anchor, resolver.imageBaseUpper)) continue;
     auto reference = [&](uint32_t offset) { return resolver.Resolve(*fields.U32(offset), anchor); };
 
     LayoutTables t;

@@ -4,7 +4,8 @@
 // for the native one. "loader.ini" records the system file first, whole, so
 // that no interruption leaves a registration on one of our copies without
 // it; only when both images are complete is the registration pointed at the
-// new file, so that it never names a missing or partial file.
+// new file, so that it never names a missing or partial file. The native
+// image is built for the system's processor: x64, or ARM64.
 
 #include <cstdint>
 
@@ -186,7 +187,11 @@ InstallResult LayoutInstaller::WriteImages(const std::string& path32, const std:
     // itself names the native folder only then.
     const std::string path64 = ports_.systemFiles.SystemDirectory() + "\\" + name;
     staged_.files.emplace_back(path64, true);
-    if (WriteLayoutLibrary64(path64, *layout_, state_, writer) != LibraryWriteResult::Written) {
+    // The native folder's processor, not this program's: on ARM64 the x86
+    // image above is the same as on x64, the native one ARM64 code.
+    const bool arm64 = ports_.systemFiles.NativeMachine() == Processor::Arm64;
+    const auto writeNative = arm64 ? &WriteLayoutLibraryArm64 : &WriteLayoutLibrary64;
+    if (writeNative(path64, *layout_, state_, writer) != LibraryWriteResult::Written) {
       Refuse("");
       return InstallResult::Failed;
     }

@@ -42,7 +42,7 @@ namespace fs = std::filesystem;
 const std::string kExamples = std::string(TASTORA_SOURCE_DIR) + "/examples/";
 const std::string kGerman = kExamples + "german.vyr2000";
 
-// "PE32" or "PE32+" by the machine of the file's header; empty when it is no library.
+// "PE32", "PE32+" or "ARM64" by the machine of the file's header; empty when it is no library.
 std::string ImageKind(const fs::path& path) {
   const std::string bytes = ReadHost(path);
   if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0) return "";
@@ -50,6 +50,9 @@ std::string ImageKind(const fs::path& path) {
   const size_t pe = at(0x3C) | at(0x3D) << 8 | at(0x3E) << 16;
   const unsigned machine = at(pe + 4) | at(pe + 5) << 8;
   if (machine == 0x8664) return "PE32+";
+  if (machine == 0xAA64)
+    return testing::CheckLayoutLibrary(std::vector<uint8_t>(bytes.begin(), bytes.end())).empty() ? "ARM64"
+                                                                                                  : "ARM64 broken";
   if (machine != 0x14C) return "?";
   // Which form its tables take: a Windows that is 32-bit throughout reads
   // 4-byte references, the 32-bit view of 64-bit Windows 8-byte ones.
@@ -188,22 +191,25 @@ struct PlatformCase {
   std::vector<std::string> registeredAfter;  // "Layout File" after each of three installs
   bool native64;              // a 64-bit image goes into system32 as well
   bool recordsReplacedFile;   // loader.ini learns the system file
+  const char* architecture;   // the root's PROCESSOR_ARCHITECTURE, when it has one
 };
 
 const std::vector<PlatformCase>& Platforms() {
   static const std::vector<PlatformCase> cases = {
       {"Windows 10", RootWindows::Windows10, nullptr, "syswow64", "kbdus.dll",
-       {"l_kbdus.dll", "o_kbdus.dll", "l_kbdus.dll"}, true, true},
+       {"l_kbdus.dll", "o_kbdus.dll", "l_kbdus.dll"}, true, true, nullptr},
+      {"Windows 10 on ARM64", RootWindows::Windows10, nullptr, "syswow64", "kbdus.dll",
+       {"l_kbdus.dll", "o_kbdus.dll", "l_kbdus.dll"}, true, true, "ARM64"},
       {"Windows XP", RootWindows::WindowsXp, nullptr, "system32", "kbdus.dll",
-       {"l_kbdus.dll", "o_kbdus.dll", "l_kbdus.dll"}, false, true},
+       {"l_kbdus.dll", "o_kbdus.dll", "l_kbdus.dll"}, false, true, nullptr},
       {"Windows 2000", RootWindows::WindowsXp, "win2k", "system32", "kbdus.dll",
-       {"l_kbdus.dll", "o_kbdus.dll", "l_kbdus.dll"}, false, true},
+       {"l_kbdus.dll", "o_kbdus.dll", "l_kbdus.dll"}, false, true, nullptr},
       {"Windows NT 4", RootWindows::WindowsXp, "nt40", "system32", "kbdus.dll",
-       {"kbdus.dll", "kbdus.dll", "kbdus.dll"}, false, false},
+       {"kbdus.dll", "kbdus.dll", "kbdus.dll"}, false, false, nullptr},
       {"Windows 98", RootWindows::Windows98, nullptr, "system", "KBDUS.KBD",
-       {"KBDUS.KBD", "KBDUS.KBD", "KBDUS.KBD"}, false, false},
+       {"KBDUS.KBD", "KBDUS.KBD", "KBDUS.KBD"}, false, false, nullptr},
       {"Windows 95", RootWindows::Windows95, nullptr, "system", "KBDUS.KBD",
-       {"KBDUS.KBD", "KBDUS.KBD", "KBDUS.KBD"}, false, false},
+       {"KBDUS.KBD", "KBDUS.KBD", "KBDUS.KBD"}, false, false, nullptr},
   };
   return cases;
 }
@@ -212,6 +218,8 @@ TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
   for (const PlatformCase& c : Platforms()) {
     SCOPED_TRACE(c.name);
     const Root root(c.windows, c.wineVersion);
+    if (c.architecture) SetProcessorArchitecture(root.Path(), c.architecture);
+    const bool arm64 = c.architecture && std::string(c.architecture) == "ARM64";
     const std::string systemFileBefore = ReadHost(root.File(c.folder32, c.systemFile));
     const std::string native64Before = c.native64 ? ReadHost(root.File("system32", c.systemFile)) : "";
     std::string iniAfterFirst;
@@ -235,7 +243,8 @@ TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
         ExpectLibraryHolds(root.File(c.folder32, registered), kGerman);
         if (c.native64) {
           EXPECT_EQ(ReadHost(root.File("system32", c.systemFile)), native64Before);
-          EXPECT_EQ(ImageKind(root.File("system32", registered)), "PE32+");
+          // The system's processor decides the native image; the 32-bit view's is the same.
+          EXPECT_EQ(ImageKind(root.File("system32", registered)), arm64 ? "ARM64" : "PE32+");
           ExpectLibraryHolds(root.File("system32", registered), kGerman);
         }
         EXPECT_EQ(root.Ini("loader.ini", "Existing", "Count"), "1");

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "format/EntryCode.h"
 #include "model/Bytes.h"
 
 namespace tastora::testing {
@@ -242,6 +243,10 @@ class Walker {
 
 constexpr uint16_t kMachineX86 = 0x014C;
 constexpr uint16_t kMachineX64 = 0x8664;
+constexpr uint16_t kMachineArm64 = 0xAA64;
+// What Windows on ARM64 needs of an image it maps at a random address.
+constexpr uint16_t kArm64DllCharacteristics = 0x0020 | 0x0040 | 0x0100;  // high-entropy VA, dynamic base, NX
+constexpr uint16_t kRelocsStripped = 0x0001;
 constexpr uint16_t kRelocAbsolute = 0;
 constexpr uint16_t kRelocHighLow = 3;
 constexpr uint16_t kRelocDir64 = 10;
@@ -318,12 +323,13 @@ class Checker {
     const uint16_t optionalSize = f.U16(coff + 16).value_or(0);
     const uint16_t characteristics = f.U16(coff + 18).value_or(0);
     const uint16_t magic = f.U16(opt).value_or(0);
-    if (image_.machine != kMachineX86 && image_.machine != kMachineX64)
-      return Fail("COFF header: the machine is neither x86 nor x64"), false;
-    image_.pe32Plus = image_.machine == kMachineX64;
+    if (image_.machine != kMachineX86 && image_.machine != kMachineX64 && image_.machine != kMachineArm64)
+      return Fail("COFF header: the machine is neither x86, x64 nor ARM64"), false;
+    image_.pe32Plus = image_.machine != kMachineX86;
     if (magic != (image_.pe32Plus ? 0x020B : 0x010B)) return Fail("optional header: the magic does not fit the machine"), false;
     if (optionalSize != (image_.pe32Plus ? 0xF0 : 0xE0)) return Fail("COFF header: the optional header size does not fit the magic"), false;
     if ((characteristics & 0x2002) != 0x2002) Fail("COFF header: not marked as an executable DLL");
+    if (characteristics & kRelocsStripped) Fail("COFF header: marked as having no relocations");
     if (!f.Contains(opt, optionalSize)) return Fail("optional header: runs past the end of the file"), false;
     image_.entryPoint = *f.U32(opt + 16);
     image_.imageBase = image_.pe32Plus ? *f.U64(opt + 24) : *f.U32(opt + 28);
@@ -331,6 +337,9 @@ class Checker {
     image_.fileAlignment = *f.U32(opt + 36);
     image_.sizeOfImage = *f.U32(opt + 56);
     image_.sizeOfHeaders = *f.U32(opt + 60);
+    const uint16_t dllCharacteristics = *f.U16(opt + 70);
+    if (image_.machine == kMachineArm64 && (dllCharacteristics & kArm64DllCharacteristics) != kArm64DllCharacteristics)
+      Fail("optional header: an ARM64 image not marked as movable anywhere and NX compatible");
     const uint32_t directoriesAt = image_.pe32Plus ? 112 : 96;
     const uint32_t directoryCount = *f.U32(opt + directoriesAt - 4);
     if (image_.entryPoint != 0) Fail("optional header: the entry point is not 0");
@@ -441,7 +450,7 @@ class Checker {
     const auto libraryName = m.U32(dir + 12);
     if (!libraryName || !image_.Holding(*libraryName, 1)) Fail("export directory: the library name is not in the image");
     const uint32_t entry = m.U32(m.U32(dir + 28).value_or(0)).value_or(0);
-    const size_t codeSize = image_.pe32Plus ? 8 : 7;
+    const size_t codeSize = image_.machine == kMachineArm64 ? tastora::entry::kArm64Size : image_.pe32Plus ? 8 : 7;
     const Section* code = image_.Holding(entry, codeSize);
     if (!code) return Fail("export directory: the function does not lie inside a section"), std::nullopt;
     if ((code->characteristics & kSectionExecute) == 0) Fail("export directory: the function's section is not executable");
@@ -450,8 +459,13 @@ class Checker {
     if (!image_.pe32Plus && bytes[0] == 0xB8 && bytes[5] == 0x99 && bytes[6] == 0xC3) {
       tables = *m.U32(entry + 1);
       entryOperand_ = entry + 1;
-    } else if (image_.pe32Plus && bytes[0] == 0x48 && bytes[1] == 0x8D && bytes[2] == 0x05 && bytes[7] == 0xC3) {
+    } else if (image_.machine == kMachineX64 && bytes[0] == 0x48 && bytes[1] == 0x8D && bytes[2] == 0x05 &&
+               bytes[7] == 0xC3) {
       tables = image_.imageBase + entry + 7 + uint64_t(int64_t(*m.I32(entry + 3)));
+    } else if (const auto arm64 = image_.machine == kMachineArm64
+                                      ? tastora::entry::ReturnedAddress(m, entry, image_.imageBase + entry, kMachineArm64)
+                                      : std::nullopt) {
+      tables = *arm64;
     } else {
       return Fail("entry code: not a form that returns the address of KBDTABLES"), std::nullopt;
     }
@@ -508,7 +522,7 @@ class Checker {
       if (!seen.count(rva)) Fail(Format("base relocations: the reference at RVA 0x%X has no relocation", rva));
   }
 
-  // The image at another base: above 4 GB for x64, low for x86.
+  // The image at another base: above 4 GB for x64 and ARM64, low for x86.
   void Moved(const std::string& dumpAtBase) {
     const uint64_t base = image_.pe32Plus ? 0x7FF612340000ull : 0x10000000ull;
     const auto memory = Map(base);
@@ -523,6 +537,7 @@ class Checker {
     const ByteReader m(memory);
     const uint32_t entry = m.U32(m.U32(image_.directories[0].rva + 28).value_or(0)).value_or(0);
     if (!image_.pe32Plus) return m.U32(entry + 1);
+    if (image_.machine == kMachineArm64) return tastora::entry::ReturnedAddress(m, entry, base + entry, kMachineArm64);
     const auto disp = m.I32(entry + 3);
     if (!disp) return std::nullopt;
     return base + entry + 7 + uint64_t(int64_t(*disp));

@@ -1,5 +1,5 @@
-// The layout library reader, on libraries built by the MinGW toolchain from
-// our own sources and on images laid out here: through the offline loader,
+// The layout library reader, on libraries built by the MinGW toolchain (and
+// clang with lld-link, for ARM64) from our own sources and on images laid out here: through the offline loader,
 // through the file walk (the loader made to fail), and on broken input.
 
 #include <gtest/gtest.h>
@@ -216,12 +216,17 @@ TEST(LayoutLibraryReader, CompiledLibrariesOnEveryRoad) {
       {"us", "i686-ref32", Road::Loader, 4, 3},       {"us", "i686-ref32", Road::FileImage, 4, 3},
       {"features", "i686-ref32", Road::Loader, 7, 4}, {"features", "i686-ref32", Road::FileImage, 7, 4},
       {"names", "i686-ref32", Road::Loader, 9, 4},    {"names", "i686-ref32", Road::FileImage, 9, 4},
+      // ARM64, linked by lld-link (last: skipped without clang's AArch64 target).
+      {"us", "arm64", Road::Loader, 4, 3},       {"us", "arm64", Road::FileImage, 4, 3},
+      {"features", "arm64", Road::Loader, 7, 4}, {"features", "arm64", Road::FileImage, 7, 4},
+      {"scancodes", "arm64", Road::Loader, 0, 0}, {"scancodes", "arm64", Road::FileImage, 0, 0},
+      {"names", "arm64", Road::Loader, 9, 4},    {"names", "arm64", Road::FileImage, 9, 4},
   };
   for (const Case& c : cases) {
     const std::string name = std::string(c.layout) + "-" + c.arch + ".dll";
     SCOPED_TRACE(name + " road " + std::to_string(int(c.road)));
     const auto file = CompiledLayout(name);
-    if (!file) GTEST_SKIP() << "no MinGW-built libraries";
+    if (!file) GTEST_SKIP() << "no compiled libraries " << name;
     const Outcome o = Read(file, c.road);
     const bool tooMany = std::string(c.layout) == "scancodes";
     EXPECT_EQ(o.messages, tooMany ? std::vector<std::string>{"Too many scancodes!"} : std::vector<std::string>{});

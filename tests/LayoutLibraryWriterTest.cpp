@@ -16,11 +16,13 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <tuple>
 
 #include "datafile/LayoutDataFile.h"
+#include "format/EntryCode.h"
 #include "model/KeyTable.h"
 #include "model/KeyboardLayout.h"
 #include "model/Keypad.h"
@@ -363,6 +365,8 @@ LayoutImage BuildImage(ImageKind kind, const Source& s, std::string_view name) {
       return BuildLayoutImage32(*s.layout, s.state, name);
     case ImageKind::X64:
       return BuildLayoutImage64(*s.layout, s.state, name);
+    case ImageKind::Arm64:
+      return BuildLayoutImageArm64(*s.layout, s.state, name);
     case ImageKind::X86Native:
       break;
   }
@@ -704,11 +708,10 @@ TEST(LayoutImage, HeadersEntryCodeAndExports) {
 // check moves every image it checks).
 TEST(LayoutImage, LargeLayoutsAreWrittenWholeAndRelocateEverywhere) {
   const Source s = StressLayout(60);
-  for (ImageKind kind : {ImageKind::X86, ImageKind::X64}) {
+  for (ImageKind kind : {ImageKind::X86, ImageKind::X64, ImageKind::Arm64}) {
     const Tables t = Serialise(*s.layout, s.state, kind);
     EXPECT_GT(t.serialised.section.referenceList().size(), 514u);
-    const LayoutImage image = kind == ImageKind::X86 ? BuildLayoutImage32(*s.layout, s.state, "stress.dll")
-                                                     : BuildLayoutImage64(*s.layout, s.state, "stress.dll");
+    const LayoutImage image = BuildImage(kind, s, "stress.dll");
     ASSERT_TRUE(image.fits());
     EXPECT_GT(image.bytes.size(), 0x10000u);
     EXPECT_EQ(testing::CheckLayoutLibrary(image.bytes), std::vector<std::string>{});
@@ -733,7 +736,7 @@ TEST(LayoutImage, LargeLayoutsAreWrittenWholeAndRelocateEverywhere) {
 // comes back on both roads.
 TEST(LayoutLibraryRoundTrip, BeyondTheWorkingTablesWithinTheReadersReach) {
   const Source s = StressLayout(2, {0, 7});
-  for (ImageKind kind : {ImageKind::X86, ImageKind::X64, ImageKind::X86Native}) {
+  for (ImageKind kind : {ImageKind::X86, ImageKind::X64, ImageKind::X86Native, ImageKind::Arm64}) {
     SCOPED_TRACE(int(kind));
     const Tables t = Serialise(*s.layout, s.state, kind);
     EXPECT_GT(t.serialised.section.referenceList().size(), 514u);
@@ -759,7 +762,7 @@ TEST(LayoutLibraryRoundTrip, BeyondTheWorkingTablesWithinTheReadersReach) {
 // from the library.
 TEST(LayoutLibraryRoundTrip, DataSectionsBeyond64KbReadBackThroughTheLoader) {
   const Source s = StressLayout(60);
-  for (ImageKind kind : {ImageKind::X86, ImageKind::X64, ImageKind::X86Native}) {
+  for (ImageKind kind : {ImageKind::X86, ImageKind::X64, ImageKind::X86Native, ImageKind::Arm64}) {
     SCOPED_TRACE(int(kind));
     const LayoutImage image = BuildImage(kind, s, "stress.dll");
     ASSERT_GT(image.bytes.size(), 0x10000u);
@@ -902,10 +905,9 @@ TEST(LayoutLibraryRoundTrip, ExamplesComeBackThroughTheLoaderAndTheFile) {
   sources.push_back(UsLayout());
   sources.push_back(FeaturesLayout());
   for (const Source& s : sources) {
-    for (ImageKind kind : {ImageKind::X86, ImageKind::X64}) {
-      SCOPED_TRACE(s.name + (kind == ImageKind::X86 ? " x86" : " x64"));
-      const LayoutImage image = kind == ImageKind::X86 ? BuildLayoutImage32(*s.layout, s.state, s.name + ".dll")
-                                                       : BuildLayoutImage64(*s.layout, s.state, s.name + ".dll");
+    for (ImageKind kind : {ImageKind::X86, ImageKind::X64, ImageKind::Arm64}) {
+      SCOPED_TRACE(s.name + " kind " + std::to_string(int(kind)));
+      const LayoutImage image = BuildImage(kind, s, s.name + ".dll");
       ASSERT_TRUE(image.fits());
       EXPECT_EQ(testing::CheckLayoutLibrary(image.bytes), std::vector<std::string>{});
       const ReadBack loaded = Read(image.bytes, true);
@@ -913,8 +915,9 @@ TEST(LayoutLibraryRoundTrip, ExamplesComeBackThroughTheLoaderAndTheFile) {
       ExpectSameLayout(s, loaded);
       EXPECT_EQ(Names(loaded.state.keyNames), NamesAsRead(s.state.keyNames));
       EXPECT_EQ(Names(loaded.state.extendedKeyNames), NamesAsRead(s.state.extendedKeyNames));
-      // The file walk reads 16-bit addresses of a 32-bit image.
-      if (kind == ImageKind::X86) {
+      // The file walk: 16-bit addresses of a 32-bit image, or the code of a
+      // 64-bit one, which a 32-bit program cannot load.
+      {
         const ReadBack walked = Read(image.bytes, false);
         EXPECT_EQ(walked.messages, std::vector<std::string>{});
         ExpectSameLayout(s, walked);
@@ -931,13 +934,14 @@ std::optional<std::vector<uint8_t>> FileBytes(const std::string& path) {
   return std::vector<uint8_t>{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Libraries the MinGW toolchain built from our own sources: read, written
-// again, read again, the same.
+// Libraries the MinGW toolchain (and clang with lld-link, for ARM64) built
+// from our own sources: read, written again, read again, the same.
 TEST(LayoutLibraryRoundTrip, CompiledLibrariesSurviveARewrite) {
   int seen = 0;
   for (const char* name : {"us-i686.dll", "us-x86_64.dll", "features-i686.dll", "features-x86_64.dll", "names-i686.dll",
                            "names-x86_64.dll", "central-i686-ref32.dll", "central-x86_64.dll", "columns-i686-ref32.dll",
-                           "columns-x86_64.dll"}) {
+                           "columns-x86_64.dll", "us-arm64.dll", "features-arm64.dll", "names-arm64.dll",
+                           "central-arm64.dll", "columns-arm64.dll"}) {
     const auto file = FileBytes(std::string(TASTORA_TEST_LAYOUTS_DIR) + "/" + name);
     if (!file) continue;
     ++seen;
@@ -947,9 +951,8 @@ TEST(LayoutLibraryRoundTrip, CompiledLibrariesSurviveARewrite) {
     s.name = name;
     *s.layout = *first.layout;
     s.state = first.state;
-    for (ImageKind kind : {ImageKind::X86, ImageKind::X64}) {
-      const LayoutImage image = kind == ImageKind::X86 ? BuildLayoutImage32(*s.layout, s.state, "again.dll")
-                                                       : BuildLayoutImage64(*s.layout, s.state, "again.dll");
+    for (ImageKind kind : {ImageKind::X86, ImageKind::X64, ImageKind::Arm64}) {
+      const LayoutImage image = BuildImage(kind, s, "again.dll");
       EXPECT_EQ(testing::CheckLayoutLibrary(image.bytes), std::vector<std::string>{});
       const ReadBack second = Read(image.bytes, true);
       ExpectSameLayout(s, second);
@@ -957,8 +960,10 @@ TEST(LayoutLibraryRoundTrip, CompiledLibrariesSurviveARewrite) {
       EXPECT_EQ(Names(second.state.extendedKeyNames), NamesAsRead(s.state.extendedKeyNames));
       EXPECT_EQ(Names(second.state.deadKeyNames), Names(s.state.deadKeyNames));
       // A library read back and written again is written the same way.
-      const LayoutImage again = kind == ImageKind::X86 ? BuildLayoutImage32(*second.layout, second.state, "again.dll")
-                                                       : BuildLayoutImage64(*second.layout, second.state, "again.dll");
+      Source secondSource;
+      *secondSource.layout = *second.layout;
+      secondSource.state = second.state;
+      const LayoutImage again = BuildImage(kind, secondSource, "again.dll");
       EXPECT_EQ(again.bytes, image.bytes);
     }
   }
@@ -978,7 +983,10 @@ TEST(LayoutImage, GoldenImagesByteForByte) {
     const struct {
       const char* suffix;
       ImageKind kind;
-    } kinds[] = {{"-x86.dll", ImageKind::X86}, {"-x64.dll", ImageKind::X64}, {"-x86native.dll", ImageKind::X86Native}};
+    } kinds[] = {{"-x86.dll", ImageKind::X86},
+                 {"-x64.dll", ImageKind::X64},
+                 {"-x86native.dll", ImageKind::X86Native},
+                 {"-arm64.dll", ImageKind::Arm64}};
     for (const auto& kind : kinds) {
       const std::string file = s.name + kind.suffix;
       SCOPED_TRACE(file);
@@ -1116,6 +1124,7 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> AllLibraries() {
     all.emplace_back(s.name + "-x86.dll", BuildLayoutImage32(*s.layout, s.state, s.name + ".dll").bytes);
     all.emplace_back(s.name + "-x64.dll", BuildLayoutImage64(*s.layout, s.state, s.name + ".dll").bytes);
     all.emplace_back(s.name + "-x86native.dll", BuildLayoutImageNative32(*s.layout, s.state, s.name + ".dll").bytes);
+    all.emplace_back(s.name + "-arm64.dll", BuildLayoutImageArm64(*s.layout, s.state, s.name + ".dll").bytes);
   }
   return all;
 }
@@ -1129,6 +1138,8 @@ TEST(LayoutLibraryTools, ObjdumpReadsEveryLibraryWithoutComplaint) {
   if (objdump.empty() || !fs::exists(objdump)) GTEST_SKIP() << "no MinGW objdump";
   TempDir dir{"tastora-writer"};
   for (const auto& [name, bytes] : AllLibraries()) {
+    // The MinGW tools know no ARM64; the LLVM tools read those below.
+    if (name.find("arm64") != std::string::npos) continue;
     SCOPED_TRACE(name);
     WriteFile(dir / name, bytes);
     const std::string command = "'" + objdump + "' -p '" + (dir / name) + "' > '" + (dir / "out.txt") + "' 2> '" +
@@ -1138,6 +1149,157 @@ TEST(LayoutLibraryTools, ObjdumpReadsEveryLibraryWithoutComplaint) {
     const std::string out = ReadHost(dir / "out.txt");
     EXPECT_NE(out.find("KbdLayerDescriptor"), std::string::npos);
     EXPECT_NE(out.find(name.find("x64") != std::string::npos ? "pei-x86-64" : "pei-i386"), std::string::npos);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// ARM64: our images beside those clang and lld-link make of our C layouts.
+
+TEST(LayoutImage, Arm64CodeReachesItsTablesFromAnyPage) {
+  struct Case {
+    uint32_t entry, tables;
+  };
+  const Case cases[] = {{0x1000, 0x1000}, {0x1FF0, 0x1008}, {0x24010, 0x1FFF}, {0x1000, 0x7FFFFFF8},
+                        {0x7FFFF000, 0x1000}, {0x3008, 0x3FF8}};
+  for (const Case& c : cases) {
+    ByteWriter w;
+    for (uint32_t word : entry::Arm64Code(c.entry, c.tables)) w.U32(w.size(), word);
+    const std::vector<uint8_t> code = w.Take();
+    ASSERT_EQ(code.size(), entry::kArm64Size);
+    // Mapped anywhere that keeps the page offsets, as Windows maps images.
+    for (uint64_t base : {uint64_t{0x5FFE0000}, uint64_t{0x7FF612340000}}) {
+      EXPECT_EQ(entry::ReturnedAddress(ByteReader(code), 0, base + c.entry, 0xAA64), base + c.tables)
+          << std::hex << c.entry << " " << c.tables;
+    }
+  }
+}
+
+TEST(LayoutImage, Arm64HeadersAndEntryCode) {
+  const Source s = FeaturesLayout();
+  const LayoutImage image = BuildLayoutImageArm64(*s.layout, s.state, "l_kbdfeatures.dll");
+  const LayoutImage x64 = BuildLayoutImage64(*s.layout, s.state, "l_kbdfeatures.dll");
+  ASSERT_TRUE(image.fits());
+  EXPECT_EQ(testing::CheckLayoutLibrary(image.bytes), std::vector<std::string>{});
+  EXPECT_EQ(image.bytes.size(), image.plannedSize);
+  const ByteReader r(image.bytes), x(x64.bytes);
+  EXPECT_EQ(r.U16(0x84), 0xAA64);
+  EXPECT_EQ(r.U16(0x96), 0x2022);
+  EXPECT_EQ(r.U16(0x98), 0x020B);
+  EXPECT_EQ(r.U16(0xDE), 0x0160) << "dynamic base, high-entropy VA, NX compatible";
+  EXPECT_EQ(x.U16(0xDE), 0x0000) << "the x64 image keeps its own header";
+  // The x64 image's tables, at the same addresses, and its entry's place.
+  const uint32_t exports = *r.U32(0x108);
+  const uint32_t entry = *r.U32(*r.U32(exports + 28));
+  const uint32_t x64Entry = *x.U32(*x.U32(*x.U32(0x108) + 28));
+  ASSERT_EQ(entry, x64Entry);
+  EXPECT_TRUE(std::equal(image.bytes.begin() + 0x1000, image.bytes.begin() + entry, x64.bytes.begin() + 0x1000));
+  EXPECT_EQ(exports, entry + 16) << "the export directory follows the 12 bytes of code";
+  const uint32_t tables = x64Entry + 7 + *x.U32(x64Entry + 3);
+  const uint32_t pages = (tables >> 12) - (entry >> 12);  // two's complement, as adrp takes it
+  EXPECT_EQ(r.U32(entry), 0x90000000u | (pages & 3) << 29 | ((pages >> 2) & 0x7FFFF) << 5) << "adrp x0";
+  EXPECT_EQ(r.U32(entry + 4), 0x91000000u | (tables & 0xFFF) << 10) << "add x0, x0, #offset";
+  EXPECT_EQ(r.U32(entry + 8), 0xD65F03C0u) << "ret";
+}
+
+// The ARM64 libraries lld-link linked from our C layouts; none without the tools.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> LinkedArm64Libraries() {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> all;
+  for (const char* name : {"us", "features", "names", "central", "columns", "scancodes"})
+    if (auto file = FileBytes(std::string(TASTORA_TEST_LAYOUTS_DIR) + "/" + name + "-arm64.dll"))
+      all.emplace_back(std::string("linked-") + name + "-arm64.dll", std::move(*file));
+  return all;
+}
+
+// Ours, then the linked ones.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> Arm64Libraries() {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> all;
+  for (auto& library : AllLibraries())
+    if (library.first.find("arm64") != std::string::npos) all.push_back(std::move(library));
+  for (auto& library : LinkedArm64Libraries()) all.push_back(std::move(library));
+  return all;
+}
+
+// The distance from KbdLayerDescriptor to the tables it returns, as our loader evaluates it.
+std::optional<int64_t> TablesDistance(const std::vector<uint8_t>& bytes) {
+  PeImageLoader loader;
+  const auto library = loader.LoadFromBytes(bytes);
+  const auto entry = library ? loader.FindExport(*library, "KbdLayerDescriptor") : std::nullopt;
+  const auto tables = entry ? loader.CallDescriptor(*library, *entry) : std::nullopt;
+  if (!tables) return std::nullopt;
+  return int64_t(*tables - *entry);
+}
+
+TEST(LayoutLibraryTools, LlvmToolsReadEveryArm64Library) {
+  const std::string objdump = TASTORA_LLVM_OBJDUMP, readobj = TASTORA_LLVM_READOBJ;
+  if (objdump.empty() || readobj.empty()) GTEST_SKIP() << "no llvm-objdump or llvm-readobj";
+  TempDir dir{"tastora-writer"};
+  const std::regex adrp(R"(<KbdLayerDescriptor>:\n\s*([0-9a-f]+):\s+adrp\s+x0, 0x([0-9a-f]+)[^\n]*\n)"
+                        R"(\s*[0-9a-f]+:\s+add\s+x0, x0, #(0x[0-9a-f]+|[0-9]+)\n\s*[0-9a-f]+:\s+ret\s*\n)");
+  for (const auto& [name, bytes] : Arm64Libraries()) {
+    SCOPED_TRACE(name);
+    WriteFile(dir / name, bytes);
+    const testing::ShellRun headers = testing::RunShell(testing::Quote(readobj) + " --file-headers --coff-exports " +
+                                                        "--coff-basereloc " + testing::Quote(dir / name));
+    EXPECT_EQ(headers.status, 0);
+    EXPECT_EQ(headers.err, "");
+    for (const char* wanted : {"Machine: IMAGE_FILE_MACHINE_ARM64", "IMAGE_DLL_CHARACTERISTICS_DYNAMIC_BASE",
+                               "IMAGE_DLL_CHARACTERISTICS_HIGH_ENTROPY_VA", "IMAGE_DLL_CHARACTERISTICS_NX_COMPAT",
+                               "Name: KbdLayerDescriptor", "Type: DIR64"})
+      EXPECT_NE(headers.out.find(wanted), std::string::npos) << wanted;
+    for (const char* unwanted : {"Type: HIGHLOW", "IMAGE_FILE_RELOCS_STRIPPED"})
+      EXPECT_EQ(headers.out.find(unwanted), std::string::npos) << unwanted;
+
+    const testing::ShellRun code = testing::RunShell(testing::Quote(objdump) + " -d --no-show-raw-insn " +
+                                                     "--disassemble-symbols=KbdLayerDescriptor " +
+                                                     testing::Quote(dir / name));
+    EXPECT_EQ(code.status, 0);
+    EXPECT_EQ(code.err, "");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(code.out, m, adrp)) << code.out;
+    const int64_t distance = int64_t(std::stoull(m[2].str(), nullptr, 16) + std::stoull(m[3].str(), nullptr, 0) -
+                                     std::stoull(m[1].str(), nullptr, 16));
+    EXPECT_EQ(TablesDistance(bytes), distance) << "our loader and the disassembly agree on the tables";
+  }
+}
+
+TEST(LayoutLibraryTools, PefileChecksEveryArm64Library) {
+  const std::string python = TASTORA_SYSTEM_PYTHON;
+  if (python.empty()) GTEST_SKIP() << "no /usr/bin/python3";
+  const std::string script = std::string(TASTORA_SOURCE_DIR) + "/tests/pe/check-library.py";
+  TempDir dir{"tastora-writer"};
+  std::set<std::string> exports;
+  for (const auto& [name, bytes] : Arm64Libraries()) {
+    SCOPED_TRACE(name);
+    WriteFile(dir / name, bytes);
+    const testing::ShellRun run =
+        testing::RunShell(testing::Quote(python) + " " + testing::Quote(script) + " " + testing::Quote(dir / name) + " arm64");
+    if (run.status == 77) GTEST_SKIP() << "no pefile";
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    exports.insert(testing::RunShell(testing::Quote(python) + " " + testing::Quote(script) + " --exports " +
+                                     testing::Quote(dir / name)).out);
+  }
+  // Ours and the linker's export the same.
+  EXPECT_EQ(exports, std::set<std::string>{"KbdLayerDescriptor\n"});
+}
+
+// The linker's ARM64 libraries read as the MinGW x64 ones of the same
+// sources, on both roads; the linker's own image base lies above 4 GB, so
+// our loader moves them.
+TEST(LayoutLibraryRoundTrip, LinkedArm64LibrariesReadAsTheirX64Twins) {
+  const auto linked = LinkedArm64Libraries();
+  if (linked.empty()) GTEST_SKIP() << "no clang with the AArch64 target, or no lld-link";
+  for (const auto& [name, bytes] : linked) {
+    SCOPED_TRACE(name);
+    const std::string source = name.substr(std::string("linked-").size(), name.size() - 17);
+    const auto twin = FileBytes(std::string(TASTORA_TEST_LAYOUTS_DIR) + "/" + source + "-x86_64.dll");
+    if (!twin) GTEST_SKIP() << "no MinGW x86_64 libraries";
+    const ReadBack expected = Read(*twin, true);
+    for (bool loads : {true, false}) {
+      const ReadBack read = Read(bytes, loads);
+      EXPECT_EQ(read.messages, expected.messages) << loads;
+      EXPECT_EQ(Differences(*read.layout, *expected.layout), std::vector<std::string>{}) << loads;
+      EXPECT_EQ(read.state.specialKeys.cells, expected.state.specialKeys.cells) << loads;
+    }
   }
 }
 

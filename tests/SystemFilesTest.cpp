@@ -85,6 +85,34 @@ TEST(OfflineSystemFiles, TheSystemFolderAndTheSwitchFollowTheRootsWindows) {
   }
 }
 
+// The processor comes from the registry value Windows keeps it in; without
+// it, the folders decide.
+TEST(OfflineSystemFiles, TheNativeMachineIsTheRootsProcessor) {
+  struct Case {
+    RootWindows windows;
+    const char* architecture;  // none: the value is not there
+    Processor machine;
+  };
+  const Case cases[] = {
+      {RootWindows::Windows10, nullptr, Processor::X64},   {RootWindows::WindowsXp, nullptr, Processor::X86},
+      {RootWindows::Windows10, "ARM64", Processor::Arm64}, {RootWindows::Windows10, "arm64", Processor::Arm64},
+      {RootWindows::Windows10, "AMD64", Processor::X64},   {RootWindows::WindowsXp, "x86", Processor::X86},
+      {RootWindows::Windows10, "IA64", Processor::X64},    {RootWindows::WindowsXp, "", Processor::X86},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.architecture ? c.architecture : "(none)");
+    TempDir dir{"tastora-files"};
+    testing::MakeRoot(dir.path.string(), c.windows);
+    if (c.architecture) testing::SetProcessorArchitecture(dir.path.string(), c.architecture);
+    IconvCodePages codePages;
+    RecordingDialogs dialogs;
+    std::string error;
+    auto system = OpenSystem(dir.path.string(), codePages, dialogs, error);
+    ASSERT_TRUE(system) << error;
+    EXPECT_EQ(system->systemFiles->NativeMachine(), c.machine);
+  }
+}
+
 TEST(OfflineSystemFiles, WindowsPathsMapIntoTheRootAsTheSwitchSays) {
   Root root(RootWindows::Windows10);
   root.Put("system32", "x.dll", "native");

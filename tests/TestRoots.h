@@ -15,6 +15,7 @@
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/OfflineProfile.h"
 #include "platform/offline/OfflineRoot.h"
+#include "platform/offline/RootMachine.h"
 #include "system/Locales.h"
 #include "system/RegistryEnhanced.h"
 #include "tests/TestFiles.h"
@@ -77,6 +78,19 @@ inline std::map<std::string, std::string> UserList(RegistryBackend& registry, co
     out[name] = user.ReadText(nt ? name : "");
   }
   return out;
+}
+
+// Sets the processor the root's Windows runs on, where Windows keeps it
+// ("AMD64", "ARM64", "x86"); an ARM64 root is a Windows 10 root so marked.
+inline void SetProcessorArchitecture(const std::string& rootDir, const std::string& value) {
+  IconvCodePages codePages;
+  RecordingDialogs dialogs;
+  std::string error;
+  auto system = OpenSystem(rootDir, codePages, dialogs, error);
+  ASSERT_TRUE(system) << error;
+  TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
+  machine.SetKey(kEnvironmentKey);
+  EXPECT_TRUE(machine.WriteValue(kProcessorArchitecture, value));
 }
 
 // A Windows root made by init, in a temporary folder of its own (removed

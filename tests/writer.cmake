@@ -2,6 +2,11 @@
 # libraries with the real loader under Wine, and the tools that read them.
 find_program(TASTORA_MINGW_X86_64_CC NAMES x86_64-w64-mingw32-gcc x86_64-w64-mingw32-gcc-posix)
 find_program(TASTORA_MINGW_OBJDUMP NAMES x86_64-w64-mingw32-objdump)
+# The ARM64 images are read by the LLVM tools (the MinGW ones know no ARM64)
+# and by pefile, which Debian installs for its own python3.
+find_program(TASTORA_LLVM_OBJDUMP NAMES llvm-objdump llvm-objdump-14)
+find_program(TASTORA_LLVM_READOBJ NAMES llvm-readobj llvm-readobj-14)
+find_program(TASTORA_SYSTEM_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH)
 find_program(TASTORA_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
 find_program(TASTORA_WINE64 NAMES wine64)
 
@@ -24,4 +29,7 @@ endif()
 target_compile_definitions(tastora_tests PRIVATE
   TASTORA_WINE_DUMP="${_wine_dump}"
   TASTORA_WINE64="$<$<BOOL:${TASTORA_WINE64}>:${TASTORA_WINE64}>"
-  TASTORA_OBJDUMP="$<$<BOOL:${TASTORA_MINGW_OBJDUMP}>:${TASTORA_MINGW_OBJDUMP}>")
+  TASTORA_OBJDUMP="$<$<BOOL:${TASTORA_MINGW_OBJDUMP}>:${TASTORA_MINGW_OBJDUMP}>"
+  TASTORA_LLVM_OBJDUMP="$<$<BOOL:${TASTORA_LLVM_OBJDUMP}>:${TASTORA_LLVM_OBJDUMP}>"
+  TASTORA_LLVM_READOBJ="$<$<BOOL:${TASTORA_LLVM_READOBJ}>:${TASTORA_LLVM_READOBJ}>"
+  TASTORA_SYSTEM_PYTHON="$<$<BOOL:${TASTORA_SYSTEM_PYTHON}>:${TASTORA_SYSTEM_PYTHON}>")

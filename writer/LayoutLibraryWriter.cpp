@@ -58,6 +58,11 @@ LayoutImage BuildLayoutImage64(const KeyboardLayout& layout, const ProcessState&
   return BuildImage(ImageFormat64(), layout, state, fileName);
 }
 
+LayoutImage BuildLayoutImageArm64(const KeyboardLayout& layout, const ProcessState& state,
+                                  std::string_view fileName) {
+  return BuildImage(ImageFormatArm64(), layout, state, fileName);
+}
+
 LayoutImage BuildLayoutImageNative32(const KeyboardLayout& layout, const ProcessState& state,
                                      std::string_view fileName) {
   return BuildImage(ImageFormatNative32(), layout, state, fileName);
@@ -77,6 +82,11 @@ LibraryWriteResult WriteLayoutLibrary32(const std::string& path, const KeyboardL
 LibraryWriteResult WriteLayoutLibrary64(const std::string& path, const KeyboardLayout& layout,
                                         const ProcessState& state, const LibraryWriterPorts& ports) {
   return WriteLibrary(BuildLayoutImage64(layout, state, FileNameOf(path)), path, ports);
+}
+
+LibraryWriteResult WriteLayoutLibraryArm64(const std::string& path, const KeyboardLayout& layout,
+                                           const ProcessState& state, const LibraryWriterPorts& ports) {
+  return WriteLibrary(BuildLayoutImageArm64(layout, state, FileNameOf(path)), path, ports);
 }
 
 LibraryWriteResult WriteLayoutLibraryNative32(const std::string& path, const KeyboardLayout& layout,

@@ -1,6 +1,6 @@
 #pragma once
 // Writes a layout as a Windows keyboard layout library: a 32-bit (x86) or a
-// 64-bit (x64) image carrying the kbd.h tables and exporting
+// 64-bit (x64, ARM64) image carrying the kbd.h tables and exporting
 // KbdLayerDescriptor.
 
 #include <cstddef>
@@ -36,6 +36,9 @@ struct LayoutImage {
 // export directory.
 LayoutImage BuildLayoutImage32(const KeyboardLayout& layout, const ProcessState& state, std::string_view fileName);
 LayoutImage BuildLayoutImage64(const KeyboardLayout& layout, const ProcessState& state, std::string_view fileName);
+// The native library of Windows on ARM64: the x64 image's tables, ARM64 code.
+LayoutImage BuildLayoutImageArm64(const KeyboardLayout& layout, const ProcessState& state,
+                                  std::string_view fileName);
 // The 32-bit image for a Windows without a 64-bit system: 4-byte references.
 LayoutImage BuildLayoutImageNative32(const KeyboardLayout& layout, const ProcessState& state,
                                      std::string_view fileName);
@@ -66,6 +69,8 @@ class LibraryWriteError : public std::runtime_error {
                                                       const ProcessState& state, const LibraryWriterPorts& ports);
 [[nodiscard]] LibraryWriteResult WriteLayoutLibrary64(const std::string& path, const KeyboardLayout& layout,
                                                       const ProcessState& state, const LibraryWriterPorts& ports);
+[[nodiscard]] LibraryWriteResult WriteLayoutLibraryArm64(const std::string& path, const KeyboardLayout& layout,
+                                                         const ProcessState& state, const LibraryWriterPorts& ports);
 [[nodiscard]] LibraryWriteResult WriteLayoutLibraryNative32(const std::string& path, const KeyboardLayout& layout,
                                                             const ProcessState& state, const LibraryWriterPorts& ports);
 

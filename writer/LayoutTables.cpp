@@ -99,7 +99,7 @@ uint32_t AppendModifiers(DataSection& out, const kbd::TableForm& form, const Col
 // The entries with their terminating entry, then the texts; each text
 // starts at a multiple of 8.
 uint32_t AppendKeyNames(DataSection& out, const kbd::TableForm& form, const KeyNameTable& names, ImageKind kind) {
-  if (kind == ImageKind::X64) out.AlignTo(kKeyNameAlignment64);
+  if (IsPe32Plus(kind)) out.AlignTo(kKeyNameAlignment64);
   const int count = std::clamp(names.count, 0, kMaxKeyNames);
   auto textSize = [](const std::u16string& name) {
     return DataSection::RoundUp(2 * uint32_t(name.size()) + 1, DataSection::kItemAlignment);

@@ -99,6 +99,7 @@ void WriteHeaders(ByteWriter& w, const ImageFormat& f, const ImagePlan& plan) {
   w.U32(o + pe::kOptSizeOfHeaders, kSizeOfHeaders);
   w.U32(o + pe::kOptCheckSum, kCheckSum);
   w.U16(o + pe::kOptSubsystem, pe::kSubsystemNative);
+  w.U16(o + pe::kOptDllCharacteristics, f.dllCharacteristics);
   const uint64_t memory[] = {f.stackReserve, f.stackCommit, f.heapReserve, f.heapCommit};
   const uint32_t width = f.pe32Plus() ? 8 : 4;
   for (uint32_t i = 0; i < 4; ++i) {
@@ -119,7 +120,7 @@ void WriteHeaders(ByteWriter& w, const ImageFormat& f, const ImagePlan& plan) {
 
   const uint32_t sections = o + f.optionalHeaderSize;
   WriteSection(w, sections, {".data", plan.dataVirtualSize, DataSection::kStartRva, plan.dataRawSize,
-                             DataSection::kStartRva, kDataCharacteristics});
+                             DataSection::kStartRva, kDataCharacteristics | f.dataSectionExtra});
   WriteSection(w, sections + pe::kSectionHeaderSize,
                {".rsrc", kResourceDirectorySize, plan.resourceRva, kResourceRawSize, plan.resourceOffset,
                 kReadOnlyDataCharacteristics});

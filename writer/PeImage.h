@@ -2,7 +2,7 @@
 // A layout library image, laid out before it is written: the data section
 // (tables, entry code, export directory), an empty resource section and the
 // base relocations, each placed by an ImagePlan that states every RVA,
-// offset and size. The 32-bit and 64-bit images differ only in what their
+// offset and size. The x86, x64 and ARM64 images differ only in what their
 // ImageFormat says.
 
 #include <cstdint>
@@ -33,21 +33,25 @@ struct ImageFormat {
   uint16_t machine;
   uint16_t optionalHeaderSize;
   uint16_t characteristics;
+  uint16_t dllCharacteristics;
   uint16_t magic;
   uint8_t linkerMajor;
   uint8_t linkerMinor;
   uint16_t systemVersion[2];  // major, minor; image and subsystem versions are the same
   uint64_t stackReserve, stackCommit, heapReserve, heapCommit;
   uint16_t relocationType;  // IMAGE_REL_BASED_HIGHLOW or IMAGE_REL_BASED_DIR64
+  // Added to the data section's flags (readable, executable, initialised data).
+  uint32_t dataSectionExtra;
   // Appends KbdLayerDescriptor, which returns the address of KBDTABLES; its RVA.
   uint32_t (*appendEntryCode)(DataSection& section, uint32_t tablesRva);
 
-  bool pe32Plus() const { return kind == ImageKind::X64; }
+  bool pe32Plus() const { return IsPe32Plus(kind); }
 };
 
 const ImageFormat& ImageFormat32();
 const ImageFormat& ImageFormatNative32();
 const ImageFormat& ImageFormat64();
+const ImageFormat& ImageFormatArm64();
 
 struct ImagePlan {
   uint32_t entryRva = 0;

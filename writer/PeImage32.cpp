@@ -26,6 +26,7 @@ constexpr ImageFormat kFormat32{
     .optionalHeaderSize = pe::kOptionalHeaderSize32,
     .characteristics = pe::kFileDll | pe::kFile32BitMachine | pe::kFileLocalSymbolsStripped |
                        pe::kFileLineNumbersStripped | pe::kFileExecutableImage,
+    .dllCharacteristics = 0,
     .magic = pe::kMagicPe32,
     .linkerMajor = 3,
     .linkerMinor = 10,
@@ -35,6 +36,7 @@ constexpr ImageFormat kFormat32{
     .heapReserve = 0x100000,
     .heapCommit = 0x1000,
     .relocationType = pe::kRelocHighLow,
+    .dataSectionExtra = 0,
     .appendEntryCode = &AppendEntryCode32,
 };
 

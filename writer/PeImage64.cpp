@@ -27,6 +27,7 @@ constexpr ImageFormat kFormat64{
     .machine = pe::kMachineX64,
     .optionalHeaderSize = pe::kOptionalHeaderSize64,
     .characteristics = pe::kFileDll | pe::kFileLargeAddressAware | pe::kFileExecutableImage,
+    .dllCharacteristics = 0,
     .magic = pe::kMagicPe32Plus,
     .linkerMajor = 8,
     .linkerMinor = 0,
@@ -36,6 +37,7 @@ constexpr ImageFormat kFormat64{
     .heapReserve = 0x100000,
     .heapCommit = 0x1000,
     .relocationType = pe::kRelocDir64,
+    .dataSectionExtra = 0,
     .appendEntryCode = &AppendEntryCode64,
 };
 

@@ -21,12 +21,14 @@
 namespace tastora {
 namespace {
 
-constexpr char kUsage[] = "usage: tastora build DATAFILE -o OUT32.dll [--x64 OUT64.dll] [--native32 OUT.dll]\n";
+constexpr char kUsage[] =
+    "usage: tastora build DATAFILE -o OUT32.dll [--x64 OUT64.dll] [--arm64 OUTARM64.dll] [--native32 OUT.dll]\n";
 
 struct BuildArgs {
   std::string input;
   std::string out32;
   std::string out64;
+  std::string outArm64;
   std::string outNative32;  // for a Windows that is 32-bit throughout
 };
 
@@ -37,6 +39,8 @@ std::optional<BuildArgs> ParseArgs(const std::vector<std::string>& args) {
       parsed.out32 = args[++i];
     } else if (args[i] == "--x64" && i + 1 < args.size() && parsed.out64.empty()) {
       parsed.out64 = args[++i];
+    } else if (args[i] == "--arm64" && i + 1 < args.size() && parsed.outArm64.empty()) {
+      parsed.outArm64 = args[++i];
     } else if (args[i] == "--native32" && i + 1 < args.size() && parsed.outNative32.empty()) {
       parsed.outNative32 = args[++i];
     } else if (!args[i].empty() && args[i][0] != '-' && parsed.input.empty()) {
@@ -105,6 +109,7 @@ int RunBuild(const std::vector<std::string>& args) {
   const LibraryWriterPorts ports{*writer, dialogs};
   bool ok = Write(&WriteLayoutLibrary32, parsed->out32, *layout, state, ports);
   if (!parsed->out64.empty()) ok = Write(&WriteLayoutLibrary64, parsed->out64, *layout, state, ports) && ok;
+  if (!parsed->outArm64.empty()) ok = Write(&WriteLayoutLibraryArm64, parsed->outArm64, *layout, state, ports) && ok;
   if (!parsed->outNative32.empty())
     ok = Write(&WriteLayoutLibraryNative32, parsed->outNative32, *layout, state, ports) && ok;
   return ok ? kExitOk : kExitFailure;

@@ -6,7 +6,7 @@ namespace tastora {
 
 std::span<const CliCommand> CliCommands() {
   static constexpr std::array<CliCommand, 10> kCommands{{
-      {"build", "build DATAFILE -o OUT32.dll [--x64 OUT64.dll] [--native32 OUTNT.dll]", "write a data file as layout libraries", RunBuild},
+      {"build", "build DATAFILE -o OUT32.dll [--x64 OUT64.dll] [--arm64 OUTARM64.dll] [--native32 OUTNT.dll]", "write a data file as layout libraries", RunBuild},
       {"create", "create TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no] [--wait SECONDS]", "make a layout from a template and install a data file onto it", RunCreate},
       {"export", "export (FILE | --us) [-o OUT]", "write a layout as an editable markup data file", RunExport},
       {"init", "init [--root DIR] [--windows 10|xp|98|95] [--wait SECONDS]", "make a Windows root folder with a few layouts", RunInit},

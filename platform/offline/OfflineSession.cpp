@@ -4,6 +4,7 @@
 #include "platform/offline/OfflineProfile.h"
 #include "platform/offline/OfflineRegistry.h"
 #include "platform/offline/OfflineSystemFiles.h"
+#include "platform/offline/RootMachine.h"
 
 namespace tastora {
 
@@ -38,7 +39,8 @@ std::optional<SystemPorts> OpenSystem(const std::string& rootDir, CodePages& cod
   ports.registry = std::move(registry);
   ports.profile = std::make_unique<OfflineProfile>(root);
   // Handles on one set of files, so that all of them follow one switch.
-  auto files = std::make_unique<OfflineSystemFiles>(root, ports.session->Version());
+  auto files =
+      std::make_unique<OfflineSystemFiles>(root, ports.session->Version(), RootMachine(*ports.registry, root));
   ports.files = files->Share();
   ports.writer = files->Share();
   ports.loader = std::make_unique<OfflineFileLoader>(files->Share());

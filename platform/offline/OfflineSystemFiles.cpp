@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 struct OfflineSystemFiles::State {
   OfflineRoot root;
   std::string systemDirectory;
+  Processor machine;
   int offDepth = 0;  // DisableRedirection calls not reverted yet
   std::vector<FileOperation> failNext;
   std::function<bool(FileOperation, const std::string&)> veto;
@@ -72,8 +73,8 @@ bool CopyBytes(const fs::path& from, int to) {
 
 }  // namespace
 
-OfflineSystemFiles::OfflineSystemFiles(const OfflineRoot& root, const WindowsVersion& version)
-    : state_(std::make_shared<State>(State{root, SystemDirectoryOf(version), 0, {}, {}})) {}
+OfflineSystemFiles::OfflineSystemFiles(const OfflineRoot& root, const WindowsVersion& version, Processor machine)
+    : state_(std::make_shared<State>(State{root, SystemDirectoryOf(version), machine, 0, {}, {}})) {}
 
 std::unique_ptr<OfflineSystemFiles> OfflineSystemFiles::Share() const {
   return std::unique_ptr<OfflineSystemFiles>(new OfflineSystemFiles(state_));
@@ -122,6 +123,8 @@ void OfflineSystemFiles::RevertRedirection() {
 }
 
 bool OfflineSystemFiles::HasNativeFolder() { return state_->root.Is64Bit(); }
+
+Processor OfflineSystemFiles::NativeMachine() { return state_->machine; }
 
 bool OfflineSystemFiles::FileExists(const std::string& path) {
   const auto host = HostPathOf(path);

@@ -36,8 +36,9 @@ enum class FileOperation {
 
 class OfflineSystemFiles final : public SystemFiles, public FileSystem, public FileWriter {
  public:
-  // `version` decides the system directory (system32, or system on the 8-bit family).
-  OfflineSystemFiles(const OfflineRoot& root, const WindowsVersion& version);
+  // `version` decides the system directory (system32, or system on the 8-bit
+  // family); `machine` is the root's processor (RootMachine).
+  OfflineSystemFiles(const OfflineRoot& root, const WindowsVersion& version, Processor machine);
 
   // Another handle on the same root, switch and fault hook.
   std::unique_ptr<OfflineSystemFiles> Share() const;
@@ -55,6 +56,7 @@ class OfflineSystemFiles final : public SystemFiles, public FileSystem, public F
   void RevertRedirection() override;
   // A 64-bit root.
   bool HasNativeFolder() override;
+  Processor NativeMachine() override;
   // A file, not a folder.
   bool FileExists(const std::string& path) override;
   bool PathExists(const std::string& path) override;

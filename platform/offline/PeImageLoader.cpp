@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "format/EntryCode.h"
 #include "format/PeFormat.h"
 #include "model/Bytes.h"
 #include "platform/offline/HostFileSystem.h"
@@ -194,36 +195,6 @@ bool NameAt(const ByteReader& image, uint64_t rva, const std::string& name) {
   return text && std::equal(name.begin(), name.end(), text->begin()) && (*text)[name.size()] == 0;
 }
 
-std::optional<uint64_t> EvaluateX86(const ByteReader& code, uint64_t at, uint64_t address, bool x64) {
-  const auto op = code.U8(at);
-  if (op == uint8_t{0xB8}) {  // mov eax, imm32; [cdq;] ret
-    const auto imm = code.U32(at + 1);
-    const auto next = code.U8(at + 5);
-    if (imm && (next == uint8_t{0xC3} || (next == uint8_t{0x99} && code.U8(at + 6) == uint8_t{0xC3}))) return *imm;
-    return std::nullopt;
-  }
-  // lea rax, [rip + disp32]; ret
-  if (x64 && op == uint8_t{0x48} && code.U8(at + 1) == uint8_t{0x8D} && code.U8(at + 2) == uint8_t{0x05} &&
-      code.U8(at + 7) == uint8_t{0xC3}) {
-    const auto disp = code.I32(at + 3);
-    if (disp) return address + 7 + static_cast<uint64_t>(static_cast<int64_t>(*disp));
-  }
-  return std::nullopt;
-}
-
-std::optional<uint64_t> EvaluateArm64(const ByteReader& code, uint64_t at, uint64_t address) {
-  const auto adrp = code.U32(at);
-  const auto add = code.U32(at + 4);
-  const auto ret = code.U32(at + 8);
-  // adrp x0, page; add x0, x0, #imm12 {, lsl #12}; ret
-  if (!adrp || !add || ret != uint32_t{0xD65F03C0}) return std::nullopt;
-  if ((*adrp & 0x9F00001Fu) != 0x90000000u || (*add & 0xFF8003FFu) != 0x91000000u) return std::nullopt;
-  const uint32_t pages21 = (((*adrp >> 5) & 0x7FFFFu) << 2) | ((*adrp >> 29) & 3u);
-  const int64_t pages = (pages21 & 0x100000u) ? int64_t{pages21} - 0x200000 : int64_t{pages21};
-  const uint64_t offset = uint64_t{(*add >> 10) & 0xFFFu} << (((*add >> 22) & 1u) ? 12 : 0);
-  return (address & ~uint64_t{0xFFF}) + static_cast<uint64_t>(pages) * 0x1000 + offset;
-}
-
 }  // namespace
 
 PeImageLoader::PeImageLoader() : ownFiles_(std::make_unique<HostFileSystem>()), files_(*ownFiles_) {}
@@ -287,10 +258,7 @@ std::optional<uint64_t> PeImageLoader::FindExport(LibraryHandle library, const s
 std::optional<uint64_t> PeImageLoader::CallDescriptor(LibraryHandle library, uint64_t address) {
   const MappedImage* image = Find(library);
   if (!image || address < image->base) return std::nullopt;
-  const ByteReader code(image->memory);
-  const uint64_t at = address - image->base;
-  if (image->machine == kMachineArm64) return EvaluateArm64(code, at, address);
-  return EvaluateX86(code, at, address, image->machine == kMachineX64);
+  return entry::ReturnedAddress(ByteReader(image->memory), address - image->base, address, image->machine);
 }
 
 bool PeImageLoader::ReadMemory(LibraryHandle library, uint64_t address, std::span<uint8_t> out) {

@@ -16,6 +16,15 @@ using DisableFn = BOOL(WINAPI*)(PVOID*);
 using RevertFn = BOOL(WINAPI*)(PVOID);
 using DirectoryFn = UINT(WINAPI*)(LPWSTR, UINT);
 using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+using IsWow64Fn2 = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+
+// IMAGE_FILE_MACHINE_*, which older MinGW headers may lack.
+constexpr USHORT kMachineX86 = 0x014C;
+constexpr USHORT kMachineX64 = 0x8664;
+constexpr USHORT kMachineArm64 = 0xAA64;
+// PROCESSOR_ARCHITECTURE_*, likewise.
+constexpr WORD kArchitectureAmd64 = 9;
+constexpr WORD kArchitectureArm64 = 12;
 
 // The pointer size of this build, not of the system: only a 64-bit build
 // has to stand in for the redirection itself.
@@ -57,6 +66,19 @@ Win32SystemFiles::Win32SystemFiles() {
     // Missing before Windows XP SP2, which had no 64-bit form for it to tell of.
     BOOL wow64 = FALSE;
     nativeFolder_ = reinterpret_cast<IsWow64Fn>(isWow64)(GetCurrentProcess(), &wow64) && wow64;
+  }
+  SYSTEM_INFO info{};
+  GetNativeSystemInfo(&info);
+  if (info.wProcessorArchitecture == kArchitectureAmd64) nativeMachine_ = Processor::X64;
+  if (info.wProcessorArchitecture == kArchitectureArm64) nativeMachine_ = Processor::Arm64;
+  // An x64 program emulated on ARM64 is not under WOW64 and its system
+  // information says x64; only this function tells the truth there.
+  USHORT process = 0, native = 0;
+  if (void* isWow64 = Lookup(kernel32, "IsWow64Process2");
+      isWow64 && reinterpret_cast<IsWow64Fn2>(isWow64)(GetCurrentProcess(), &process, &native)) {
+    if (native == kMachineArm64) nativeMachine_ = Processor::Arm64;
+    if (native == kMachineX64) nativeMachine_ = Processor::X64;
+    if (native == kMachineX86) nativeMachine_ = Processor::X86;
   }
 }
 

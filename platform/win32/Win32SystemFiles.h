@@ -40,6 +40,10 @@ class Win32SystemFiles final : public SystemFiles {
   // The 32-bit build runs under WOW64 (IsWow64Process, looked up at run
   // time); the 64-bit build has a 32-bit view beside the native folder.
   bool HasNativeFolder() override { return nativeFolder_; }
+  // IsWow64Process2 (Windows 10 1511 and later; the only way an emulated
+  // program learns of ARM64), looked up at run time; where it is missing,
+  // GetNativeSystemInfo, which no ARM64 Windows needs to answer.
+  Processor NativeMachine() override { return nativeMachine_; }
   // A file, not a folder (GetFileAttributesW).
   bool FileExists(const std::string& path) override;
   // Anything of that name (GetFileAttributesW).
@@ -61,6 +65,7 @@ class Win32SystemFiles final : public SystemFiles {
   std::string wow64Directory_;  // the 32-bit view; empty when the system has none
   int nativeDepth_ = 0;         // disables not reverted yet
   bool nativeFolder_ = false;
+  Processor nativeMachine_ = Processor::X86;
 };
 
 }  // namespace tastora
