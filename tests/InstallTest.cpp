@@ -246,6 +246,14 @@ TEST(Install, ThreeInstallsOverOneEntryOnEveryPlatform) {
           // The system's processor decides the native image; the 32-bit view's is the same.
           EXPECT_EQ(ImageKind(root.File("system32", registered)), arm64 ? "ARM64" : "PE32+");
           ExpectLibraryHolds(root.File("system32", registered), kGerman);
+          if (arm64 && std::string(TASTORA_LLVM_READOBJ) != "") {
+            const ShellRun read = RunShell(Quote(TASTORA_LLVM_READOBJ) + " --file-headers --coff-exports " +
+                                           Quote(root.File("system32", registered).string()));
+            EXPECT_EQ(read.status, 0);
+            EXPECT_EQ(read.err, "");
+            EXPECT_NE(read.out.find("IMAGE_FILE_MACHINE_ARM64"), std::string::npos);
+            EXPECT_NE(read.out.find("Name: KbdLayerDescriptor"), std::string::npos);
+          }
         }
         EXPECT_EQ(root.Ini("loader.ini", "Existing", "Count"), "1");
         EXPECT_EQ(root.Ini("loader.ini", "Existing", "1key"), "00000409");

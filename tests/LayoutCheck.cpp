@@ -462,9 +462,9 @@ class Checker {
     } else if (image_.machine == kMachineX64 && bytes[0] == 0x48 && bytes[1] == 0x8D && bytes[2] == 0x05 &&
                bytes[7] == 0xC3) {
       tables = image_.imageBase + entry + 7 + uint64_t(int64_t(*m.I32(entry + 3)));
-    } else if (const auto arm64 = image_.machine == kMachineArm64
-                                      ? tastora::entry::ReturnedAddress(m, entry, image_.imageBase + entry, kMachineArm64)
-                                      : std::nullopt) {
+    } else if (image_.machine == kMachineArm64) {
+      const auto arm64 = tastora::entry::ReturnedAddress(m, entry, image_.imageBase + entry, kMachineArm64);
+      if (!arm64) return Fail("entry code: not a form that returns the address of KBDTABLES"), std::nullopt;
       tables = *arm64;
     } else {
       return Fail("entry code: not a form that returns the address of KBDTABLES"), std::nullopt;

@@ -852,6 +852,19 @@ TEST(LayoutCheck, ReportsEachBrokenRule) {
     else
       EXPECT_TRUE(AnyHas(problems, "has no relocation")) << problems.front();
   }
+  // What only an ARM64 image must keep.
+  const std::vector<uint8_t> arm64 = BuildLayoutImageArm64(*s.layout, s.state, "f.dll").bytes;
+  const std::pair<std::function<void(std::vector<uint8_t>&)>, std::string> arm64Cases[] = {
+      {[](auto& b) { b[0xDE] = 0x00; }, "optional header: an ARM64 image not marked as movable anywhere and NX compatible"},
+      {[](auto& b) { b[*ByteReader(b).U32(*ByteReader(b).U32(*ByteReader(b).U32(0x108) + 28)) + 8] = 0; },
+       "entry code: not a form that returns the address of KBDTABLES"},
+  };
+  for (const auto& [breakIt, message] : arm64Cases) {
+    std::vector<uint8_t> broken = arm64;
+    breakIt(broken);
+    const std::vector<std::string> problems = testing::CheckLayoutLibrary(broken);
+    EXPECT_NE(std::find(problems.begin(), problems.end(), message), problems.end()) << message;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -1081,14 +1094,15 @@ TEST(HostFileWriter, ReplacesReadOnlyFilesAndTellsOpenFromWriteFailures) {
 TEST(BuildCommand, WritesBothLibrariesOrSaysWhy) {
   TempDir dir{"tastora-writer"};
   const std::string demo = std::string(TASTORA_SOURCE_DIR) + "/examples/tastora-demo.vyr2000";
-  EXPECT_EQ(RunBuild({demo, "-o", dir / "demo32.dll", "--x64", dir / "demo64.dll"}), 0);
-  for (const char* name : {"demo32.dll", "demo64.dll"}) {
+  EXPECT_EQ(RunBuild({demo, "-o", dir / "demo32.dll", "--x64", dir / "demo64.dll", "--arm64", dir / "demoa64.dll"}), 0);
+  for (const char* name : {"demo32.dll", "demo64.dll", "demoa64.dll"}) {
     const auto bytes = FileBytes(dir / name);
     ASSERT_TRUE(bytes) << name;
     EXPECT_EQ(testing::CheckLayoutLibrary(*bytes), std::vector<std::string>{}) << name;
   }
   const Source s = Example(demo);
   EXPECT_EQ(FileBytes(dir / "demo32.dll"), BuildLayoutImage32(*s.layout, s.state, "demo32.dll").bytes);
+  EXPECT_EQ(FileBytes(dir / "demoa64.dll"), BuildLayoutImageArm64(*s.layout, s.state, "demoa64.dll").bytes);
   EXPECT_EQ(RunBuild({demo, "-o", dir / "only32.dll"}), 0);
   EXPECT_FALSE(fs::exists(dir / "only64.dll"));
 
@@ -1271,12 +1285,11 @@ TEST(LayoutLibraryTools, PefileChecksEveryArm64Library) {
   for (const auto& [name, bytes] : Arm64Libraries()) {
     SCOPED_TRACE(name);
     WriteFile(dir / name, bytes);
-    const testing::ShellRun run =
-        testing::RunShell(testing::Quote(python) + " " + testing::Quote(script) + " " + testing::Quote(dir / name) + " arm64");
+    const std::string check = testing::Quote(python) + " " + testing::Quote(script) + " ";
+    const testing::ShellRun run = testing::RunShell(check + testing::Quote(dir / name) + " arm64");
     if (run.status == 77) GTEST_SKIP() << "no pefile";
     EXPECT_EQ(run.status, 0) << run.out << run.err;
-    exports.insert(testing::RunShell(testing::Quote(python) + " " + testing::Quote(script) + " --exports " +
-                                     testing::Quote(dir / name)).out);
+    exports.insert(testing::RunShell(check + "--exports " + testing::Quote(dir / name)).out);
   }
   // Ours and the linker's export the same.
   EXPECT_EQ(exports, std::set<std::string>{"KbdLayerDescriptor\n"});
