@@ -253,6 +253,7 @@ class HeldOpenFiles final : public SystemFiles {
   bool DisableRedirection() override { return inner_.DisableRedirection(); }
   void RevertRedirection() override { inner_.RevertRedirection(); }
   bool HasNativeFolder() override { return inner_.HasNativeFolder(); }
+  Processor NativeMachine() override { return inner_.NativeMachine(); }
   bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
   bool PathExists(const std::string& path) override { return inner_.PathExists(path); }
   bool CopyFile(const std::string& from, const std::string& to) override { return inner_.CopyFile(from, to); }
