@@ -77,12 +77,12 @@ bool TakeOutOfUserLists(const RemovalPlan& plan, RemovalRun& run) {
   bool ok = true;
   for (const auto& [name, id] : plan.preloadAfter) {
     const auto was = std::find_if(plan.preloadBefore.begin(), plan.preloadBefore.end(),
-                                  [&](const auto& entry) { return entry.first == name; });
+                                  [&wanted = name](const auto& entry) { return entry.first == wanted; });
     if (was == plan.preloadBefore.end() || was->second != id) ok = lists.Write(kPreloadKey, name, id) && ok;
   }
   for (const auto& [name, id] : plan.preloadBefore) {
     const bool kept = std::any_of(plan.preloadAfter.begin(), plan.preloadAfter.end(),
-                                  [&](const auto& entry) { return entry.first == name; });
+                                  [&wanted = name](const auto& entry) { return entry.first == wanted; });
     if (!kept) ok = lists.Remove(kPreloadKey, name) && ok;
   }
   for (const std::string& name : plan.substitutes) ok = lists.Remove(kSubstitutesKey, name) && ok;
