@@ -177,6 +177,17 @@ void MainActions::BuildCatalogue() {
 
 bool MainActions::HasEntry(int position) const { return position >= 0 && position < catalogue_->Count(); }
 
+bool MainActions::TakeEntry(int position) {
+  if (!HasEntry(position)) {
+    if (CommandLineMode)
+      dialogs_.ShowError("There is no layout at position " + std::to_string(position) + " of the catalogue.",
+                         "Error");
+    return false;
+  }
+  (void)CurrentEntry(position);
+  return true;
+}
+
 std::optional<int> MainActions::FindByLayoutText(const std::string& name) const {
   for (int i = 0; i < catalogue_->Count(); ++i)
     if (catalogue_->Get(i).LayoutText == name) return i;
@@ -312,13 +323,7 @@ void MainActions::RecordCreated(const std::string& klid, const std::string& copy
 InstallResult MainActions::Remove(int position) {
   const ActionGuard guard = Exclusive();
   if (!guard.Held()) return InstallResult::Failed;
-  if (!HasEntry(position)) {
-    if (CommandLineMode)
-      dialogs_.ShowError("There is no layout at position " + std::to_string(position) + " of the catalogue.",
-                         "Error");
-    return InstallResult::Failed;
-  }
-  (void)CurrentEntry(position);
+  if (!TakeEntry(position)) return InstallResult::Failed;
   const RemovePorts ports{*system_.registry, *system_.profile, *system_.systemFiles, dialogs_};
   const RemoveResult result = RemoveLayout(*catalogue_, position, state_.IsNtPlatform(), !CommandLineMode, ports);
   switch (result) {
@@ -339,13 +344,7 @@ bool MainActions::Removable(int position) {
 InstallResult MainActions::Restore(int position) {
   const ActionGuard guard = Exclusive();
   if (!guard.Held()) return InstallResult::Failed;
-  if (!HasEntry(position)) {
-    if (CommandLineMode)
-      dialogs_.ShowError("There is no layout at position " + std::to_string(position) + " of the catalogue.",
-                         "Error");
-    return InstallResult::Failed;
-  }
-  (void)CurrentEntry(position);
+  if (!TakeEntry(position)) return InstallResult::Failed;
   AnswerWatch watch(dialogs_);
   if (RestoreLayout(*catalogue_, position, RestorePorts{*system_.registry, *system_.systemFiles, watch}))
     return InstallResult::Installed;

@@ -134,6 +134,10 @@ class MainActions {
   // The entry at `position` with its layout file as the registry has it
   // now; the catalogue learns it too.
   LayoutEntry CurrentEntry(int position);
+  // The entry at `position` brought up to date as CurrentEntry does; false
+  // when there is none (said on the command line; at the window it is a
+  // click without a selected row).
+  bool TakeEntry(int position);
   // The editor's layout: the library at `path` (the system folder's) with
   // the data file read over it.
   bool PrepareLayout(const std::string& path, const std::string& dataFile);

@@ -8,11 +8,11 @@ Form::~Form() {
   if (font_) DeleteObject(font_);
 }
 
-HWND Form::Add(const ControlSpec& spec, DWORD exStyle) {
-  HWND control = CreateWindowExW(exStyle, spec.className, spec.text, spec.style | WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
-                                 window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+HWND Form::Add(const ControlLayout& layout, DWORD exStyle) {
+  HWND control = CreateWindowExW(exStyle, layout.className, layout.text, layout.style | WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                                 window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)),
                                  GetModuleHandleW(nullptr), nullptr);
-  if (control) Place(control, spec.x, spec.y, spec.width, spec.height);
+  if (control) Place(control, layout.x, layout.y, layout.width, layout.height);
   return control;
 }
 

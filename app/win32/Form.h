@@ -11,7 +11,7 @@ namespace tastora::gui {
 
 inline constexpr int kNoId = -1;  // labels nobody looks up
 
-struct ControlSpec {
+struct ControlLayout {
   const wchar_t* className;
   const wchar_t* text;
   DWORD style;  // WS_CHILD | WS_VISIBLE are added
@@ -34,7 +34,7 @@ class Form {
     window = newWindow;
     placed_.clear();
   }
-  HWND Add(const ControlSpec& spec, DWORD exStyle = 0);
+  HWND Add(const ControlLayout& layout, DWORD exStyle = 0);
   // Places a control created elsewhere by its 96-DPI rectangle.
   void Place(HWND control, int x, int y, int width, int height);
   HWND Item(int id) const { return GetDlgItem(window, id); }
