@@ -725,10 +725,8 @@ TEST(InstallCommand, ExitStatusSaysWhatHappened) {
     std::string line;
     for (const std::string& arg : c.args) line += arg + " ";
     SCOPED_TRACE(line);
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    const int status = c.run(c.args);
-    const std::string out = ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
+    int status = 0;
+    const std::string out = RunCapturing(c.run, c.args, status);
     EXPECT_EQ(status, c.status) << out;
     EXPECT_NE(out.find(c.out), std::string::npos) << out;
     EXPECT_EQ(root.Registered("00000409"), c.registered);

@@ -327,10 +327,8 @@ TEST(RemoveCommand, ExitStatusSaysWhatHappened) {
     std::string line;
     for (const std::string& arg : c.args) line += arg + " ";
     SCOPED_TRACE(line);
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    const int status = c.run(c.args);
-    const std::string out = ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
+    int status = 0;
+    const std::string out = RunCapturing(c.run, c.args, status);
     EXPECT_EQ(status, c.status) << out;
     EXPECT_NE(out.find(c.out), std::string::npos) << out;
   }

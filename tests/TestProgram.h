@@ -6,6 +6,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/MainActions.h"
 #include "model/ProcessState.h"
@@ -33,5 +35,15 @@ struct Program {
   std::unique_ptr<ProcessState> state = std::make_unique<ProcessState>();
   std::unique_ptr<MainActions> actions;
 };
+
+// A command run in the test's process: its exit status, and what it wrote
+// to standard output and error together.
+template <class Command>
+std::string RunCapturing(Command run, const std::vector<std::string>& args, int& status) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  status = run(args);
+  return ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
+}
 
 }  // namespace tastora::testing
