@@ -51,6 +51,13 @@ struct SystemPorts {
 // Windows); false where it works on the running Windows.
 bool PlatformUsesRootFolder();
 
+// True where a console program takes "/?" for its help, as Windows programs do.
+bool PlatformTakesSlashHelp();
+
+// True when the standard error stream is a terminal someone watches: a status
+// line may be rewritten there, and nowhere else.
+bool StandardErrorIsTerminal();
+
 // The system to work on: offline the Windows root folder `rootDir`, whose
 // registry files are read here (a malformed one is refused, `error` says
 // which file and line); on Windows the running system, with `rootDir` empty.

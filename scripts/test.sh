@@ -60,3 +60,21 @@ ctest --preset sanitize -j "$jobs"
 echo "== Tests (release build, benchmarks included)"
 build release
 ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+echo "== Installation (program, manual page, completions) and the Debian package"
+staged=$(mktemp -d)
+trap 'rm -rf "$staged"' EXIT
+cmake --install build/release --prefix "$staged/usr" >/dev/null
+test -x "$staged/usr/bin/tastora"
+# The manual page renders without a warning from groff.
+rendered=$(groff -man -Tutf8 -ww -z "$staged/usr/share/man/man1/tastora.1" 2>&1)
+[ -z "$rendered" ] || { echo "$rendered"; exit 1; }
+bash -n "$staged/usr/share/bash-completion/completions/tastora"
+if command -v zsh >/dev/null; then zsh -n "$staged/usr/share/zsh/vendor-completions/_tastora"; fi
+(cd build/release && cpack -G DEB -B "$staged/deb" >/dev/null)
+contents=$(dpkg-deb -c "$staged"/deb/tastora_*.deb)
+for file in ./usr/bin/tastora ./usr/share/man/man1/tastora.1 ./usr/share/bash-completion/completions/tastora \
+            ./usr/share/zsh/vendor-completions/_tastora; do
+  grep -q " $file\$" <<<"$contents" || { echo "the package lacks $file"; exit 1; }
+done
+echo "$(ls "$staged"/deb/tastora_*.deb | xargs basename): $(grep -c . <<<"$contents") entries"

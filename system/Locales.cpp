@@ -105,6 +105,7 @@ void TLocales::CreateNt(TRegistryEnhanced& user, TRegistryEnhanced& machine, TRe
     entry.LayoutLanguageId = Chars5To8(effective);
     ReadRegistration(machine, entry);
     entry.LocaleName = entry.LanguageName.View();
+    if (progress_) progress_(i + 1, kept);
   }
   count_ = kept;
 }
@@ -148,6 +149,7 @@ void TLocales::Create9x(TRegistryEnhanced& user, TRegistryEnhanced& machine, TRe
     locale.SetKey(kLocaleKey);
     const std::string localeName = locale.ReadText("0000" + UpperCase(entry.LanguageId.View()));
     entry.LocaleName = localeName.empty() ? entry.LanguageName.View() : std::string_view(localeName);
+    if (progress_) progress_(i + 1, kept);
   }
   count_ = kept;
 }

@@ -6,8 +6,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/Platform.h"
 #include "system/RegistryEnhanced.h"
@@ -75,6 +77,10 @@ class TLocales {
   // the machine's locale names.
   void Create9x(TRegistryEnhanced& user, TRegistryEnhanced& machine, TRegistryEnhanced& locale, Dialogs& dialogs);
 
+  // Told after each entry read by the next Create: entries read, entries to
+  // read. A long preload list takes a while to join to its registrations.
+  void SetProgress(std::function<void(int done, int total)> report) { progress_ = std::move(report); }
+
   int Count() const { return count_; }
   // A copy of the entry; an empty one for a position outside 0 to Count - 1.
   LayoutEntry Get(int position) const;
@@ -90,6 +96,7 @@ class TLocales {
   int Keep(size_t found, Dialogs& dialogs);
 
   TRegistryEnhanced* third_ = nullptr;
+  std::function<void(int, int)> progress_;
   int count_ = 0;
   std::array<LayoutEntry, kCatalogueCapacity> entries_{};
 };

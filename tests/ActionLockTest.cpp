@@ -19,7 +19,8 @@
 #include <thread>
 
 #include "app/MainActions.h"
-#include "app/cli/Commands.h"
+#include "app/ExitStatus.h"
+#include "app/cli/Program.h"
 #include "app/cli/RootOption.h"
 #include "model/ProcessState.h"
 #include "platform/ActionLock.h"
@@ -37,17 +38,15 @@ namespace fs = std::filesystem;
 const std::string kGerman = std::string(TASTORA_SOURCE_DIR) + "/examples/german.vyr2000";
 const std::string kFrench = std::string(TASTORA_SOURCE_DIR) + "/examples/french.vyr2000";
 
-using Command = int (*)(const std::vector<std::string>&);
-
 // A command of the program in a process of its own, its output in `out`.
-pid_t Spawn(Command command, const std::vector<std::string>& args, const fs::path& out) {
+pid_t Spawn(const std::vector<std::string>& args, const fs::path& out) {
   std::fflush(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
     const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(fd, 1);
     ::dup2(fd, 2);
-    const int status = command(args);
+    const int status = RunProgram(args);
     std::fflush(nullptr);
     ::_exit(status);
   }
@@ -85,20 +84,19 @@ TEST(ActionLock, ASecondProgramWaitsThenRefusesAndChangesNothing) {
 
   struct Case {
     const char* what;
-    Command run;
     std::vector<std::string> args;
   };
   const Case cases[] = {
-      {"install", RunInstall, {"0", kGerman, "--root", dir, "--wait", "0.2"}},
-      {"create", RunCreate, {"0", kGerman, "0407", "Mine", "--root", dir, "--wait=0.2"}},
-      {"new", RunNew, {"0", "0407", "Mine", "--root", dir, "--wait", "0.2"}},
-      {"restore", RunRestore, {"0", "--root", dir, "--yes", "--wait", "0.2"}},
-      {"the positional form", RunPositional, {"0", kGerman, "--root", dir, "--wait", "0.2"}},
-      {"init", RunInit, {"--root", dir, "--wait", "0.2"}},
+      {"install", {"install", "0", kGerman, "--root", dir, "--wait", "0.2"}},
+      {"create", {"create", "0", kGerman, "0407", "Mine", "--root", dir, "--wait=0.2"}},
+      {"new", {"new", "0", "0407", "Mine", "--root", dir, "--wait", "0.2"}},
+      {"restore", {"restore", "0", "--root", dir, "--yes", "--wait", "0.2"}},
+      {"the positional form", {"0", kGerman, "--root", dir, "--wait", "0.2"}},
+      {"init", {"init", "--root", dir, "--wait", "0.2"}},
   };
   for (const Case& c : cases) {
     const fs::path out = root.dir.path / "out.txt";
-    EXPECT_EQ(Wait(Spawn(c.run, c.args, out)), kExitFailure) << c.what;
+    EXPECT_EQ(Wait(Spawn(c.args, out)), kExitFailure) << c.what;
     const std::string said = ReadHost(out);
     EXPECT_NE(said.find("waiting up to 1 second for it to finish"), std::string::npos) << c.what << ": " << said;
     EXPECT_NE(said.find(kLockBusy), std::string::npos) << c.what << ": " << said;
@@ -107,7 +105,7 @@ TEST(ActionLock, ASecondProgramWaitsThenRefusesAndChangesNothing) {
 
   held->Release();
   const fs::path out = root.dir.path / "out.txt";
-  EXPECT_EQ(Wait(Spawn(RunInstall, {"0", kGerman, "--root", dir, "--wait", "0.2"}, out)), kExitOk) << ReadHost(out);
+  EXPECT_EQ(Wait(Spawn({"install", "0", kGerman, "--root", dir, "--wait", "0.2"}, out)), kExitOk) << ReadHost(out);
 }
 
 TEST(ActionLock, ASecondProgramGoesOnOnceTheFirstIsDone) {
@@ -116,7 +114,7 @@ TEST(ActionLock, ASecondProgramGoesOnOnceTheFirstIsDone) {
   std::string error;
   ASSERT_EQ(held->Acquire(std::chrono::milliseconds(0), error), LockOutcome::Taken) << error;
   const fs::path out = root.dir.path / "out.txt";
-  const pid_t child = Spawn(RunInstall, {"0", kGerman, "--root", root.Path(), "--wait", "20"}, out);
+  const pid_t child = Spawn({"install", "0", kGerman, "--root", root.Path(), "--wait", "20"}, out);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   held->Release();
   EXPECT_EQ(Wait(child), kExitOk) << ReadHost(out);
@@ -157,7 +155,7 @@ TEST(ActionLock, EightNewLayoutsAtOnceAreEightWholeLayouts) {
   constexpr int kPrograms = 8;
   std::vector<pid_t> children;
   for (int n = 0; n < kPrograms; ++n)
-    children.push_back(Spawn(RunNew, {"2", "0407", "Parallel " + std::to_string(n), "--root", root.Path()},
+    children.push_back(Spawn({"new", "2", "0407", "Parallel " + std::to_string(n), "--root", root.Path()},
                              root.dir.path / ("out" + std::to_string(n) + ".txt")));
   for (int n = 0; n < kPrograms; ++n)
     EXPECT_EQ(Wait(children[size_t(n)]), kExitOk) << ReadHost(root.dir.path / ("out" + std::to_string(n) + ".txt"));
@@ -216,7 +214,7 @@ TEST(ActionLock, InstallsAtOnceOntoOneEntryLeaveOneLayoutInBothImages) {
   const LockRoot root;
   std::vector<pid_t> children;
   for (int n = 0; n < 4; ++n)
-    children.push_back(Spawn(RunInstall, {"0", n % 2 ? kFrench : kGerman, "--root", root.Path()},
+    children.push_back(Spawn({"install", "0", n % 2 ? kFrench : kGerman, "--root", root.Path()},
                              root.dir.path / ("out" + std::to_string(n) + ".txt")));
   for (int n = 0; n < 4; ++n)
     EXPECT_EQ(Wait(children[size_t(n)]), kExitOk) << ReadHost(root.dir.path / ("out" + std::to_string(n) + ".txt"));

@@ -89,9 +89,9 @@ TEST(CatalogueCommand, RefusesWhatItCannotList) {
   const Case cases[] = {
       {"list --root " + Quote(root.string()) + " --tsv", 1, (root / "user.reg").string() + ":"},
       {"list --root " + Quote((dir.path / "nothing").string()), 1, "is not a Windows root"},
-      {"list --root", 2, "--root needs a folder"},
-      {"list --root " + Quote(root.string()) + " --wide", 2, "unexpected argument '--wide'"},
-      {"init --root " + Quote((dir.path / "other").string()) + " --windows 2000", 2, "unknown Windows version"},
+      {"list --root", 2, "--root needs a value (DIR)"},
+      {"list --root " + Quote(root.string()) + " --wide", 2, "unknown option '--wide'"},
+      {"init --root " + Quote((dir.path / "other").string()) + " --windows 2000", 2, "'2000' is not a value of --windows"},
   };
   for (const Case& c : cases) {
     const ShellRun result = RunShell(program + " " + c.args);

@@ -14,9 +14,10 @@
 #include <sstream>
 
 #include "LayoutCheck.h"
+#include "app/ExitStatus.h"
 #include "app/ExportLayout.h"
 #include "app/MainActions.h"
-#include "app/cli/Commands.h"
+#include "app/cli/Program.h"
 #include "app/cli/RootOption.h"
 #include "datafile/LayoutDataFile.h"
 #include "kbdfile/KbdFile.h"
@@ -673,7 +674,7 @@ TEST(Install, APreloadListNamingALayoutTwiceFollowsEveryInstall) {
 
   // What the command line reports comes from the registry.
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(RunInstall({"3", kGerman, "--root", root.Path()}), kExitOk);
+  EXPECT_EQ(RunProgram({"install", "3", kGerman, "--root", root.Path()}), kExitOk);
   const std::string out = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("its layout file is now l_kbdus.dll."), std::string::npos) << out;
 }
@@ -685,40 +686,39 @@ TEST(InstallCommand, ExitStatusSaysWhatHappened) {
   const std::string dir = root.Path();
   const std::string dup = Variant(root.dir, "dup.vyr2000", {{"<KEY SCAN=\"03\" VK=\"0032\">", "<KEY SCAN=\"03\" VK=\"0031\">"}});
   struct Case {
-    int (*run)(const std::vector<std::string>&);
     std::vector<std::string> args;
     int status;
     const char* out;  // in the standard output or error
     const char* registered;
   };
   const Case cases[] = {
-      {RunInstall, {"0", kGerman, "--root", dir}, kExitOk, "its layout file is now l_kbdus.dll", "l_kbdus.dll"},
-      {RunPositional, {"--root", dir, "0", kGerman}, kExitOk, "its layout file is now o_kbdus.dll", "o_kbdus.dll"},
-      {RunInstall, {"0", dup, "--root", dir, "--no"}, kExitCancelled, "cancelled", "o_kbdus.dll"},
-      {RunInstall, {"0", dup, "--root", dir, "--yes"}, kExitOk, "l_kbdus.dll", "l_kbdus.dll"},
-      {RunInstall, {"0", (root.dir / "none.vyr2000").string(), "--root", dir}, kExitFailure, "was not installed",
+      {{"install", "0", kGerman, "--root", dir}, kExitOk, "its layout file is now l_kbdus.dll", "l_kbdus.dll"},
+      {{"--root", dir, "0", kGerman}, kExitOk, "its layout file is now o_kbdus.dll", "o_kbdus.dll"},
+      {{"install", "0", dup, "--root", dir, "--no"}, kExitCancelled, "cancelled", "o_kbdus.dll"},
+      {{"install", "0", dup, "--root", dir, "--yes"}, kExitOk, "l_kbdus.dll", "l_kbdus.dll"},
+      {{"install", "0", (root.dir / "none.vyr2000").string(), "--root", dir}, kExitFailure, "was not installed",
        "l_kbdus.dll"},
-      {RunInstall, {"9", kGerman, "--root", dir}, kExitFailure, "There is no layout at position 9", "l_kbdus.dll"},
-      {RunInstall, {"-1", kGerman, "--root", dir}, kExitFailure, "There is no layout at position -1", "l_kbdus.dll"},
-      {RunInstall, {"x", kGerman, "--root", dir}, kExitUsage, "'x' is not a valid catalogue position", "l_kbdus.dll"},
-      {RunInstall, {"0", "--root", dir}, kExitUsage, "expected 2 arguments", "l_kbdus.dll"},
-      {RunInstall, {"0", kGerman, "--root", dir, "--yes", "--no"}, kExitUsage, "exclude", "l_kbdus.dll"},
-      {RunInstall, {"0", kGerman, "--root", dir, "--force"}, kExitUsage, "unknown option", "l_kbdus.dll"},
-      {RunPositional, {"zero", kGerman}, kExitUsage, "'zero' is not a valid catalogue position", "l_kbdus.dll"},
-      {RunPositional, {"0", kGerman, "04x9", "N"}, kExitUsage, "'04x9' is not a valid language", "l_kbdus.dll"},
-      {RunPositional, {"frobnicate"}, kExitUsage, "unknown command 'frobnicate'", "l_kbdus.dll"},
-      {RunRestore, {"0", "--root", dir, "--no"}, kExitCancelled, "cancelled", "l_kbdus.dll"},
-      {RunRestore, {"0", "--root", dir, "--yes"}, kExitOk, kRestored, "kbdus.dll"},
-      {RunRestore, {"0", "--root", dir, "--yes"}, kExitFailure, "not restored", "kbdus.dll"},
-      {RunRestore, {"0x", "--root", dir}, kExitUsage, "not a valid catalogue position", "kbdus.dll"},
-      {RunNew, {"2", "0407", "Deutsch", "--root", dir}, kExitOk, "Created layout 00010407 (Deutsch) with the library KBD0.dll",
+      {{"install", "9", kGerman, "--root", dir}, kExitFailure, "There is no layout at position 9", "l_kbdus.dll"},
+      {{"install", "-1", kGerman, "--root", dir}, kExitFailure, "There is no layout at position -1", "l_kbdus.dll"},
+      {{"install", "x", kGerman, "--root", dir}, kExitUsage, "'x' is not a valid catalogue position", "l_kbdus.dll"},
+      {{"install", "0", "--root", dir}, kExitUsage, "missing FILE", "l_kbdus.dll"},
+      {{"install", "0", kGerman, "--root", dir, "--yes", "--no"}, kExitUsage, "exclude", "l_kbdus.dll"},
+      {{"install", "0", kGerman, "--root", dir, "--force"}, kExitUsage, "unknown option", "l_kbdus.dll"},
+      {{"zero", kGerman}, kExitUsage, "'zero' is not a valid catalogue position", "l_kbdus.dll"},
+      {{"0", kGerman, "04x9", "N"}, kExitUsage, "'04x9' is not a valid language", "l_kbdus.dll"},
+      {{"frobnicate"}, kExitUsage, "unknown command 'frobnicate'", "l_kbdus.dll"},
+      {{"restore", "0", "--root", dir, "--no"}, kExitCancelled, "cancelled", "l_kbdus.dll"},
+      {{"restore", "0", "--root", dir, "--yes"}, kExitOk, kRestored, "kbdus.dll"},
+      {{"restore", "0", "--root", dir, "--yes"}, kExitFailure, "not restored", "kbdus.dll"},
+      {{"restore", "0x", "--root", dir}, kExitUsage, "not a valid catalogue position", "kbdus.dll"},
+      {{"new", "2", "0407", "Deutsch", "--root", dir}, kExitOk, "Created layout 00010407 (Deutsch) with the library KBD0.dll",
        "kbdus.dll"},
-      {RunNew, {"2", "ZZ", "Deutsch", "--root", dir}, kExitUsage, "not a valid language", "kbdus.dll"},
-      {RunNew, {"99", "0407", "Deutsch", "--root", dir}, kExitFailure, "no layout was created", "kbdus.dll"},
-      {RunCreate, {"0", kGerman, "0409", "Mine", "--root", dir}, kExitOk, "its layout file is now l_KBD1.dll",
+      {{"new", "2", "ZZ", "Deutsch", "--root", dir}, kExitUsage, "not a valid language", "kbdus.dll"},
+      {{"new", "99", "0407", "Deutsch", "--root", dir}, kExitFailure, "no layout was created", "kbdus.dll"},
+      {{"create", "0", kGerman, "0409", "Mine", "--root", dir}, kExitOk, "its layout file is now l_KBD1.dll",
        "kbdus.dll"},
-      {RunPositional, {"0", kGerman, "041f", "Turkish", "--root", dir}, kExitOk, "0000041F (Turkish)", "kbdus.dll"},
-      {RunCreate, {"0", (root.dir / "none.vyr2000").string(), "0409", "Mine too", "--root", dir}, kExitFailure,
+      {{"0", kGerman, "041f", "Turkish", "--root", dir}, kExitOk, "0000041F (Turkish)", "kbdus.dll"},
+      {{"create", "0", (root.dir / "none.vyr2000").string(), "0409", "Mine too", "--root", dir}, kExitFailure,
        "was not installed", "kbdus.dll"},
   };
   for (const Case& c : cases) {
@@ -726,7 +726,7 @@ TEST(InstallCommand, ExitStatusSaysWhatHappened) {
     for (const std::string& arg : c.args) line += arg + " ";
     SCOPED_TRACE(line);
     int status = 0;
-    const std::string out = RunCapturing(c.run, c.args, status);
+    const std::string out = RunCapturing(c.args, status);
     EXPECT_EQ(status, c.status) << out;
     EXPECT_NE(out.find(c.out), std::string::npos) << out;
     EXPECT_EQ(root.Registered("00000409"), c.registered);

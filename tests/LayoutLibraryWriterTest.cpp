@@ -34,7 +34,7 @@
 #include "platform/offline/PeImageLoader.h"
 #include "reader/LayoutLibraryReader.h"
 #include "tests/LayoutCheck.h"
-#include "app/cli/Commands.h"
+#include "app/cli/Program.h"
 #include "tests/TestFiles.h"
 #include "tests/TestPorts.h"
 #include "tests/WineHost.h"
@@ -1094,7 +1094,7 @@ TEST(HostFileWriter, ReplacesReadOnlyFilesAndTellsOpenFromWriteFailures) {
 TEST(BuildCommand, WritesBothLibrariesOrSaysWhy) {
   TempDir dir{"tastora-writer"};
   const std::string demo = std::string(TASTORA_SOURCE_DIR) + "/examples/tastora-demo.vyr2000";
-  EXPECT_EQ(RunBuild({demo, "-o", dir / "demo32.dll", "--x64", dir / "demo64.dll", "--arm64", dir / "demoa64.dll"}), 0);
+  EXPECT_EQ(RunProgram({"build", demo, "-o", dir / "demo32.dll", "--x64", dir / "demo64.dll", "--arm64", dir / "demoa64.dll"}), 0);
   for (const char* name : {"demo32.dll", "demo64.dll", "demoa64.dll"}) {
     const auto bytes = FileBytes(dir / name);
     ASSERT_TRUE(bytes) << name;
@@ -1103,14 +1103,14 @@ TEST(BuildCommand, WritesBothLibrariesOrSaysWhy) {
   const Source s = Example(demo);
   EXPECT_EQ(FileBytes(dir / "demo32.dll"), BuildLayoutImage32(*s.layout, s.state, "demo32.dll").bytes);
   EXPECT_EQ(FileBytes(dir / "demoa64.dll"), BuildLayoutImageArm64(*s.layout, s.state, "demoa64.dll").bytes);
-  EXPECT_EQ(RunBuild({demo, "-o", dir / "only32.dll"}), 0);
+  EXPECT_EQ(RunProgram({"build", demo, "-o", dir / "only32.dll"}), 0);
   EXPECT_FALSE(fs::exists(dir / "only64.dll"));
 
-  EXPECT_EQ(RunBuild({demo}), 2) << "no output";
-  EXPECT_EQ(RunBuild({"-o", dir / "x.dll"}), 2) << "no input";
-  EXPECT_EQ(RunBuild({demo, "-o", dir / "a.dll", "--bogus"}), 2);
-  EXPECT_EQ(RunBuild({dir / "missing.vyr2000", "-o", dir / "a.dll"}), 1);
-  EXPECT_EQ(RunBuild({demo, "-o", dir / "a.dll", "--x64", dir / "no/such/dir.dll"}), 1) << "64-bit not written";
+  EXPECT_EQ(RunProgram({"build", demo}), 2) << "no output";
+  EXPECT_EQ(RunProgram({"build", "-o", dir / "x.dll"}), 2) << "no input";
+  EXPECT_EQ(RunProgram({"build", demo, "-o", dir / "a.dll", "--bogus"}), 2);
+  EXPECT_EQ(RunProgram({"build", dir / "missing.vyr2000", "-o", dir / "a.dll"}), 1);
+  EXPECT_EQ(RunProgram({"build", demo, "-o", dir / "a.dll", "--x64", dir / "no/such/dir.dll"}), 1) << "64-bit not written";
   EXPECT_TRUE(fs::exists(dir / "a.dll"));
 }
 

@@ -10,7 +10,8 @@
 #include <map>
 #include <set>
 
-#include "app/cli/Commands.h"
+#include "app/ExitStatus.h"
+#include "app/cli/Program.h"
 #include "platform/offline/OfflineProfile.h"
 #include "system/CreatedLayouts.h"
 #include "system/RemoveLayout.h"
@@ -308,27 +309,27 @@ TEST(RemoveCommand, ExitStatusSaysWhatHappened) {
     const char* out;
   };
   const Case cases[] = {
-      {RunNew, {"2", "0407", "Deutsch", "--root", dir}, kExitOk, "Created layout 00010407"},
-      {RunNew, {"0", "0409", "Mine", "--root", dir}, kExitOk, "Created layout 00030409"},
-      {RunRemove, {"0", "--root", dir}, kExitFailure, "was not created by this program"},
-      {RunRemove, {"9", "--root", dir}, kExitFailure, "There is no layout at position 9"},
-      {RunRemove, {"x", "--root", dir}, kExitUsage, "'x' is not a valid catalogue position"},
-      {RunRemove, {"--root", dir}, kExitUsage, "expected 1 argument"},
-      {RunRemove, {"3", "--root", dir}, kExitOk, "Removed layout 00010407 (Deutsch)."},
+      {RunProgram, {"new", "2", "0407", "Deutsch", "--root", dir}, kExitOk, "Created layout 00010407"},
+      {RunProgram, {"new", "0", "0409", "Mine", "--root", dir}, kExitOk, "Created layout 00030409"},
+      {RunProgram, {"remove", "0", "--root", dir}, kExitFailure, "was not created by this program"},
+      {RunProgram, {"remove", "9", "--root", dir}, kExitFailure, "There is no layout at position 9"},
+      {RunProgram, {"remove", "x", "--root", dir}, kExitUsage, "'x' is not a valid catalogue position"},
+      {RunProgram, {"remove", "--root", dir}, kExitUsage, "missing POS"},
+      {RunProgram, {"remove", "3", "--root", dir}, kExitOk, "Removed layout 00010407 (Deutsch)."},
       // Made before the record was kept: asked, and --no keeps it.
       {[](const std::vector<std::string>& args) {
          OfflineProfile(OfflineRoot(args[1])).WriteKeys("loader.ini", kCreatedSection, {{"00030409", {}}});
-         return RunRemove({"3", "--root", args[1], "--no"});
+         return RunProgram({"remove", "3", "--root", args[1], "--no"});
        },
        {"--root", dir}, kExitCancelled, "cancelled; nothing changed"},
-      {RunRemove, {"3", "--root", dir, "--yes"}, kExitOk, "Removed layout 00030409 (Mine)."},
+      {RunProgram, {"remove", "3", "--root", dir, "--yes"}, kExitOk, "Removed layout 00030409 (Mine)."},
   };
   for (const Case& c : cases) {
     std::string line;
     for (const std::string& arg : c.args) line += arg + " ";
     SCOPED_TRACE(line);
     int status = 0;
-    const std::string out = RunCapturing(c.run, c.args, status);
+    const std::string out = RunCapturing(c.args, status, c.run);
     EXPECT_EQ(status, c.status) << out;
     EXPECT_NE(out.find(c.out), std::string::npos) << out;
   }

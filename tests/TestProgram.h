@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/MainActions.h"
+#include "app/cli/Program.h"
 #include "model/ProcessState.h"
 #include "platform/PlatformFactory.h"
 #include "platform/offline/IconvCodePages.h"
@@ -36,14 +37,29 @@ struct Program {
   std::unique_ptr<MainActions> actions;
 };
 
-// A command run in the test's process: its exit status, and what it wrote
-// to standard output and error together.
-template <class Command>
-std::string RunCapturing(Command run, const std::vector<std::string>& args, int& status) {
+// What a run in the test's process wrote, each stream apart.
+struct CapturedRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+template <class Run>
+CapturedRun Captured(Run run) {
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
-  status = run(args);
-  return ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
+  const int status = run();
+  std::string out = ::testing::internal::GetCapturedStdout();
+  return {status, std::move(out), ::testing::internal::GetCapturedStderr()};
+}
+
+// A command line run in the test's process: its exit status, and what it
+// wrote to standard output and error together.
+inline std::string RunCapturing(const std::vector<std::string>& args, int& status,
+                                int (*run)(const std::vector<std::string>&) = RunProgram) {
+  const CapturedRun ran = Captured([&] { return run(args); });
+  status = ran.status;
+  return ran.out + ran.err;
 }
 
 }  // namespace tastora::testing

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/cli/CommandHelp.h"
 #include "app/cli/Commands.h"
 #include "app/cli/TerminalDialogs.h"
 #include "datafile/ImportErrors.h"
@@ -20,39 +21,6 @@
 
 namespace tastora {
 namespace {
-
-constexpr char kUsage[] =
-    "usage: tastora build DATAFILE -o OUT32.dll [--x64 OUT64.dll] [--arm64 OUTARM64.dll] [--native32 OUT.dll]\n";
-
-struct BuildArgs {
-  std::string input;
-  std::string out32;
-  std::string out64;
-  std::string outArm64;
-  std::string outNative32;  // for a Windows that is 32-bit throughout
-};
-
-std::optional<BuildArgs> ParseArgs(const std::vector<std::string>& args) {
-  BuildArgs parsed;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-o" && i + 1 < args.size() && parsed.out32.empty()) {
-      parsed.out32 = args[++i];
-    } else if (args[i] == "--x64" && i + 1 < args.size() && parsed.out64.empty()) {
-      parsed.out64 = args[++i];
-    } else if (args[i] == "--arm64" && i + 1 < args.size() && parsed.outArm64.empty()) {
-      parsed.outArm64 = args[++i];
-    } else if (args[i] == "--native32" && i + 1 < args.size() && parsed.outNative32.empty()) {
-      parsed.outNative32 = args[++i];
-    } else if (!args[i].empty() && args[i][0] != '-' && parsed.input.empty()) {
-      parsed.input = args[i];
-    } else {
-      std::fprintf(stderr, "tastora build: unexpected argument '%s'\n", args[i].c_str());
-      return std::nullopt;
-    }
-  }
-  if (parsed.input.empty() || parsed.out32.empty()) return std::nullopt;
-  return parsed;
-}
 
 // The layout as an install would write it: the data file over the US
 // layout, keypad VKs in the model's form, unassigned keys normalised.
@@ -93,25 +61,26 @@ bool Write(WriteFn write, const std::string& path, const KeyboardLayout& layout,
 
 }  // namespace
 
-int RunBuild(const std::vector<std::string>& args) {
-  const auto parsed = ParseArgs(args);
-  if (!parsed) {
-    std::fprintf(stderr, "%s", kUsage);
-    return kExitUsage;
-  }
+int RunBuild(const ParsedArgs& args) {
+  const std::optional<std::string> out32 = args.Value("output");
+  if (!out32) return UsageError(args.Command(), "missing -o OUT32.dll (the 32-bit library to write)");
+  const std::string& input = args.Positionals()[0];
   ProcessState state;
   state.unattended = true;
   TerminalDialogs dialogs(stderr, stderr, false);
   auto layout = std::make_unique<KeyboardLayout>();
-  if (!ImportLayout(parsed->input, *layout, state, dialogs)) return kExitFailure;
+  if (!ImportLayout(input, *layout, state, dialogs)) return kExitFailure;
 
   auto writer = MakeFileWriter();
   const LibraryWriterPorts ports{*writer, dialogs};
-  bool ok = Write(&WriteLayoutLibrary32, parsed->out32, *layout, state, ports);
-  if (!parsed->out64.empty()) ok = Write(&WriteLayoutLibrary64, parsed->out64, *layout, state, ports) && ok;
-  if (!parsed->outArm64.empty()) ok = Write(&WriteLayoutLibraryArm64, parsed->outArm64, *layout, state, ports) && ok;
-  if (!parsed->outNative32.empty())
-    ok = Write(&WriteLayoutLibraryNative32, parsed->outNative32, *layout, state, ports) && ok;
+  bool ok = Write(&WriteLayoutLibrary32, *out32, *layout, state, ports);
+  const struct {
+    const char* option;
+    WriteFn write;
+  } more[] = {{"x64", &WriteLayoutLibrary64}, {"arm64", &WriteLayoutLibraryArm64},
+              {"native32", &WriteLayoutLibraryNative32}};
+  for (const auto& m : more)
+    if (const auto path = args.Value(m.option)) ok = Write(m.write, *path, *layout, state, ports) && ok;
   return ok ? kExitOk : kExitFailure;
 }
 

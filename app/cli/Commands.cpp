@@ -1,23 +1,88 @@
 #include "app/cli/Commands.h"
 
-#include <array>
-
 namespace tastora {
+namespace {
 
-std::span<const CliCommand> CliCommands() {
-  static constexpr std::array<CliCommand, 10> kCommands{{
-      {"build", "build DATAFILE -o OUT32.dll [--x64 OUT64.dll] [--arm64 OUTARM64.dll] [--native32 OUTNT.dll]", "write a data file as layout libraries", RunBuild},
-      {"create", "create TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no] [--wait SECONDS]", "make a layout from a template and install a data file onto it", RunCreate},
-      {"export", "export (FILE | --us) [-o OUT]", "write a layout as an editable markup data file", RunExport},
-      {"init", "init [--root DIR] [--windows 10|xp|98|95] [--wait SECONDS]", "make a Windows root folder with a few layouts", RunInit},
-      {"install", "install POS FILE [--root DIR] [--yes|--no] [--wait SECONDS]", "install a data file over a catalogue entry", RunInstall},
-      {"keys", "keys", "print the key table with the US layout's characters", RunKeys},
-      {"list", "list [--root DIR] [--tsv]", "print the layout catalogue", RunList},
-      {"new", "new TEMPLATE LANG NAME [--root DIR] [--wait SECONDS]", "make a layout from a template (a copy of its library)", RunNew},
-      {"remove", "remove POS [--root DIR] [--yes|--no] [--wait SECONDS]", "remove a layout this program created", RunRemove},
-      {"restore", "restore POS [--root DIR] [--yes|--no] [--wait SECONDS]", "point a layout back at the system's own file", RunRestore},
-  }};
-  return kCommands;
+// The options several commands share, worded once.
+constexpr OptionSpec kRoot{.longName = "root", .valueName = "DIR",
+                           .help = "the Windows root folder to work on (default: the one in the user's data folder, "
+                                   "made on first use)",
+                           .hostOnly = true, .completion = Completion::Directory};
+constexpr OptionSpec kYes{.longName = "yes", .help = "answer Yes to every question"};
+constexpr OptionSpec kNo{.longName = "no", .help = "answer No to every question"};
+constexpr OptionSpec kWait{.longName = "wait", .valueName = "SECONDS",
+                           .help = "how long to wait for another program changing the system before giving up "
+                                   "(fractions allowed, at most a day)"};
+
+constexpr Completion kFile = Completion::File;
+
+constexpr CommandSpec kCommands[] = {
+    {.name = "build", .summary = "write a data file as layout libraries",
+     .positionals = {Arg("DATAFILE", kFile)},
+     .options = {{{.longName = "output", .shortName = 'o', .valueName = "OUT32.dll",
+                   .help = "the 32-bit library (required)", .completion = kFile},
+                  {.longName = "x64", .valueName = "OUT64.dll", .help = "also the x64 library", .completion = kFile},
+                  {.longName = "arm64", .valueName = "OUTARM64.dll", .help = "also the ARM64 library",
+                   .completion = kFile},
+                  {.longName = "native32", .valueName = "OUT.dll",
+                   .help = "also the library of a Windows that is 32-bit throughout", .completion = kFile}}},
+     .run = RunBuild},
+    {.name = "create", .summary = "make a layout from a template and install a data file onto it",
+     .positionals = {Arg("TEMPLATE"), Arg("FILE", kFile), Arg("LANG"), Arg("NAME")},
+     .options = {kRoot, kYes, kNo, kWait}, .run = RunCreate,
+     .details = "TEMPLATE is the catalogue position (see tastora list) of the layout to copy, LANG the language "
+                "(hexadecimal, e.g. 0407) and NAME the name of the new layout."},
+    {.name = "export", .summary = "write a layout as an editable markup data file",
+     .positionals = {OptionalArg("FILE", kFile)},
+     .options = {{{.longName = "us", .help = "the built-in US layout instead of a FILE"},
+                  {.longName = "output", .shortName = 'o', .valueName = "OUT",
+                   .help = "the file to write (default: the standard output)", .completion = kFile}}},
+     .run = RunExport,
+     .details = "FILE is a layout library (.dll), an older-family layout file (.kbd) or a layout data file "
+                "(.vyr2000); give FILE or --us."},
+    {.name = "help", .summary = "show the help of the program or of a command",
+     .positionals = {OptionalArg("COMMAND", Completion::Command)}, .run = RunHelp},
+    {.name = "init", .summary = "make a Windows root folder with a few layouts",
+     .options = {kRoot,
+                 {.longName = "windows", .valueName = "VERSION", .help = "the Windows the root is like (default 10)",
+                  .choices = "10|xp|98|95"},
+                 kWait},
+     .run = RunInit, .hostOnly = true},
+    {.name = "install", .summary = "install a data file over a catalogue entry",
+     .positionals = {Arg("POS"), Arg("FILE", kFile)}, .options = {kRoot, kYes, kNo, kWait}, .run = RunInstall,
+     .details = "POS is the layout's position in the catalogue (see tastora list)."},
+    {.name = "keys", .summary = "print the key table with the US layout's characters", .run = RunKeys},
+    {.name = "list", .summary = "print the layout catalogue",
+     .options = {kRoot, {.longName = "tsv", .help = "tab-separated fields, for programs"}}, .run = RunList},
+    {.name = "new", .summary = "make a layout from a template (a copy of its library)",
+     .positionals = {Arg("TEMPLATE"), Arg("LANG"), Arg("NAME")}, .options = {kRoot, kWait}, .run = RunNew,
+     .details = "TEMPLATE is the catalogue position of the layout to copy, LANG the language (hexadecimal, "
+                "e.g. 0407) and NAME the name of the new layout."},
+    {.name = "remove", .summary = "remove a layout this program created",
+     .positionals = {Arg("POS")}, .options = {kRoot, kYes, kNo, kWait}, .run = RunRemove},
+    {.name = "restore", .summary = "point a layout back at the system's own file",
+     .positionals = {Arg("POS")}, .options = {kRoot, kYes, kNo, kWait}, .run = RunRestore},
+};
+
+constexpr CommandSpec kPositionalForm{
+    .summary = "the Windows program's own command line",
+    .positionals = {Arg("POS"), Arg("FILE", kFile), OptionalArg("LANG"), OptionalArg("NAME")},
+    .options = {kRoot, kYes, kNo, kWait}, .run = RunPositional,
+    .details = "With two arguments, installs FILE over the catalogue entry POS (as tastora install); with four, "
+               "makes a layout from the catalogue entry TEMPLATE for the language LANG, called NAME, and installs "
+               "FILE onto it (as tastora create).",
+    .synopsis = "(POS FILE | TEMPLATE FILE LANG NAME)"};
+
+}  // namespace
+
+std::span<const CommandSpec> CliCommands() { return kCommands; }
+
+const CommandSpec* FindCommand(std::string_view name) {
+  for (const CommandSpec& command : kCommands)
+    if (name == command.name) return &command;
+  return nullptr;
 }
+
+const CommandSpec& PositionalForm() { return kPositionalForm; }
 
 }  // namespace tastora

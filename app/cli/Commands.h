@@ -1,33 +1,33 @@
 #pragma once
+// The commands of tastora: one row of the table in Commands.cpp and one run
+// function each. A run function gets its arguments read by the table.
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/ExitStatus.h"
+#include "app/cli/CommandSpec.h"
 
 namespace tastora {
 
-struct CliCommand {
-  const char* name;
-  const char* synopsis;
-  const char* summary;
-  int (*run)(const std::vector<std::string>& args);
-};
-
-std::span<const CliCommand> CliCommands();
-
-int RunBuild(const std::vector<std::string>& args);
-int RunCreate(const std::vector<std::string>& args);
-int RunInstall(const std::vector<std::string>& args);
-int RunNew(const std::vector<std::string>& args);
-int RunRestore(const std::vector<std::string>& args);
-int RunRemove(const std::vector<std::string>& args);
+std::span<const CommandSpec> CliCommands();
+const CommandSpec* FindCommand(std::string_view name);
 // The Windows program's own forms: "POS FILE" and "TEMPLATE FILE LANG NAME".
-int RunPositional(const std::vector<std::string>& args);
-int RunExport(const std::vector<std::string>& args);
-int RunInit(const std::vector<std::string>& args);
-int RunList(const std::vector<std::string>& args);
-int RunKeys(const std::vector<std::string>& args);
+const CommandSpec& PositionalForm();
+
+int RunBuild(const ParsedArgs& args);
+int RunCreate(const ParsedArgs& args);
+int RunExport(const ParsedArgs& args);
+int RunHelp(const ParsedArgs& args);
+int RunInit(const ParsedArgs& args);
+int RunInstall(const ParsedArgs& args);
+int RunKeys(const ParsedArgs& args);
+int RunList(const ParsedArgs& args);
+int RunNew(const ParsedArgs& args);
+int RunRemove(const ParsedArgs& args);
+int RunRestore(const ParsedArgs& args);
+int RunPositional(const ParsedArgs& args);
 
 }  // namespace tastora

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "app/ExportLayout.h"
+#include "app/cli/CommandHelp.h"
 #include "app/cli/Commands.h"
 #include "app/cli/TerminalDialogs.h"
 #include "datafile/ImportErrors.h"
@@ -12,33 +13,11 @@
 #include "platform/PlatformFactory.h"
 
 namespace tastora {
-namespace {
-
-constexpr char kUsage[] = "usage: tastora export (FILE | --us) [-o OUT]\n"
-    "FILE is a layout library (.dll), an older-family layout file (.kbd) or a layout data file (.vyr2000).\n";
-
-}  // namespace
-
-int RunExport(const std::vector<std::string>& args) {
-  std::string input;
-  std::string output;
-  bool us = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-o" && i + 1 < args.size()) {
-      output = args[++i];
-    } else if (args[i] == "--us") {
-      us = true;
-    } else if (!args[i].empty() && args[i][0] != '-' && input.empty()) {
-      input = args[i];
-    } else {
-      std::fprintf(stderr, "tastora export: unexpected argument '%s'\n%s", args[i].c_str(), kUsage);
-      return kExitUsage;
-    }
-  }
-  if (us == !input.empty()) {
-    std::fprintf(stderr, "%s", kUsage);
-    return kExitUsage;
-  }
+int RunExport(const ParsedArgs& args) {
+  const bool us = args.Has("us");
+  const std::string input = args.Positionals().empty() ? std::string() : args.Positionals()[0];
+  const std::string output = args.Value("output").value_or("");
+  if (us == !args.Positionals().empty()) return UsageError(args.Command(), "give a FILE or --us");
 
   ProcessState state;
   state.unattended = true;

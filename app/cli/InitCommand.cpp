@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/EmbeddedExamples.h"
+#include "app/cli/CommandHelp.h"
 #include "app/cli/Commands.h"
 #include "app/cli/RootOption.h"
 #include "app/cli/TerminalDialogs.h"
@@ -28,8 +29,6 @@
 
 namespace tastora {
 namespace {
-
-constexpr char kUsage[] = "usage: tastora init [--root DIR] [--windows 10|xp|98|95] [--wait SECONDS]\n";
 
 struct RootLayout {
   const char* klid;
@@ -217,41 +216,20 @@ bool InitializeRoot(const std::string& dir, RootWindows windows, std::string& er
   return InitializeRoot(dir, windows, kDefaultLockWait, error);
 }
 
-int RunInit(const std::vector<std::string>& arguments) {
-  std::vector<std::string> args = arguments;
-  std::optional<std::string> root;
+int RunInit(const ParsedArgs& args) {
   std::string error;
   std::chrono::milliseconds wait = kDefaultLockWait;
-  if (!TakeRootOption(args, root, error) || !TakeWaitOption(args, wait, error)) {
-    std::fprintf(stderr, "tastora init: %s\n%s", error.c_str(), kUsage);
-    return kExitUsage;
-  }
-  RootWindows windows = RootWindows::Windows10;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--windows" && i + 1 < args.size()) {
-      const std::string& v = args[++i];
-      if (v == "10") windows = RootWindows::Windows10;
-      else if (v == "xp") windows = RootWindows::WindowsXp;
-      else if (v == "98") windows = RootWindows::Windows98;
-      else if (v == "95") windows = RootWindows::Windows95;
-      else {
-        std::fprintf(stderr, "tastora init: unknown Windows version '%s'\n%s", v.c_str(), kUsage);
-        return kExitUsage;
-      }
-    } else {
-      std::fprintf(stderr, "tastora init: unexpected argument '%s'\n%s", args[i].c_str(), kUsage);
-      return kExitUsage;
-    }
-  }
-  if (!PlatformUsesRootFolder()) {
-    std::fprintf(stderr, "tastora init: on Windows the running system is used; there is no root to make\n");
-    return kExitUsage;
-  }
-  const std::string dir = root ? *root : DefaultRootDir();
-  if (dir.empty()) {
-    std::fprintf(stderr, "tastora init: no data folder for the default root: set HOME or give --root\n");
-    return kExitUsage;
-  }
+  if (!ReadWaitOption(args, wait, error)) return UsageError(args.Command(), error);
+  // The table took only these values.
+  const std::string version = args.Value("windows").value_or("10");
+  const RootWindows windows = version == "xp"   ? RootWindows::WindowsXp
+                              : version == "98" ? RootWindows::Windows98
+                              : version == "95" ? RootWindows::Windows95
+                                                : RootWindows::Windows10;
+  if (!PlatformUsesRootFolder())
+    return UsageError(args.Command(), "on Windows the running system is used; there is no root to make");
+  const std::string dir = args.Value("root").value_or(DefaultRootDir());
+  if (dir.empty()) return UsageError(args.Command(), "no data folder for the default root: set HOME or give --root");
   if (!InitializeRoot(dir, windows, wait, error)) {
     std::fprintf(stderr, "tastora init: %s\n", error.c_str());
     return kExitFailure;

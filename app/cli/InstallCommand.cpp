@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/MainActions.h"
+#include "app/cli/CommandHelp.h"
 #include "app/cli/Commands.h"
 #include "app/cli/RootOption.h"
 #include "app/cli/TerminalDialogs.h"
@@ -23,30 +24,20 @@ struct Options {
   std::optional<std::string> root;
   std::optional<bool> answer;  // --yes / --no
   std::chrono::milliseconds wait = kDefaultLockWait;  // --wait SECONDS
-  std::vector<std::string> operands;
 };
 
-// Takes --root, --yes, --no and --wait; everything else not starting with "--" is an operand.
-bool TakeOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
-  std::vector<std::string> rest = args;
-  if (!TakeRootOption(rest, options.root, error)) return false;
-  if (!TakeWaitOption(rest, options.wait, error)) return false;
-  for (const std::string& arg : rest) {
-    if (arg == "--yes" || arg == "--no") {
-      const bool yes = arg == "--yes";
-      if (options.answer && *options.answer != yes) {
-        error = "--yes and --no exclude each other";
-        return false;
-      }
-      options.answer = yes;
-    } else if (arg.rfind("--", 0) == 0) {
-      error = "unknown option '" + arg + "'";
-      return false;
-    } else {
-      options.operands.push_back(arg);
-    }
+// A switch the command has and was given (new asks no questions: no --yes).
+bool Given(const ParsedArgs& args, const char* name) { return args.Command().FindLong(name) && args.Has(name); }
+
+// --root, --yes, --no and --wait; false, with `error`, when they cannot be taken together.
+bool ReadOptions(const ParsedArgs& args, Options& options, std::string& error) {
+  options.root = args.Value("root");
+  if (Given(args, "yes") && Given(args, "no")) {
+    error = "--yes and --no exclude each other";
+    return false;
   }
-  return true;
+  if (Given(args, "yes") || Given(args, "no")) options.answer = Given(args, "yes");
+  return ReadWaitOption(args, options.wait, error);
 }
 
 // Opens the system, starts the main actions in command-line mode and runs `action` on them.
@@ -108,51 +99,37 @@ int RunParsed(const char* command, const Options& options, const CommandLine& co
   });
 }
 
-int Usage(const char* command, const std::string& error, const char* usage) {
-  std::fprintf(stderr, "tastora%s%s: %s\n%s", *command ? " " : "", command, error.c_str(), usage);
-  return kExitUsage;
-}
-
-constexpr char kInstallUsage[] = "usage: tastora install POS FILE [--root DIR] [--yes|--no] [--wait SECONDS]\n";
-constexpr char kCreateUsage[] = "usage: tastora create TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no] [--wait SECONDS]\n";
-constexpr char kNewUsage[] = "usage: tastora new TEMPLATE LANG NAME [--root DIR] [--wait SECONDS]\n";
-constexpr char kRestoreUsage[] = "usage: tastora restore POS [--root DIR] [--yes|--no] [--wait SECONDS]\n";
-constexpr char kRemoveUsage[] = "usage: tastora remove POS [--root DIR] [--yes|--no] [--wait SECONDS]\n";
-constexpr char kPositionalUsage[] =
-    "usage: tastora POS FILE, or tastora TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no] [--wait SECONDS]\n";
-
-// The command line of one form: options and exactly `count` operands, read as the Windows program reads them.
-int RunForm(const char* command, const char* usage, const std::vector<std::string>& args, size_t count) {
+// The command line of one form, read as the Windows program reads its own.
+int RunForm(const ParsedArgs& args) {
   Options options;
   std::string error;
-  if (!TakeOptions(args, options, error)) return Usage(command, error, usage);
-  if (options.operands.size() != count)
-    return Usage(command, "expected " + std::to_string(count) + " arguments", usage);
+  if (!ReadOptions(args, options, error)) return UsageError(args.Command(), error);
   CommandLine commandLine;
-  if (!ParseCommandLine(options.operands, commandLine, error)) return Usage(command, error, usage);
-  return RunParsed(command, options, commandLine);
+  if (!ParseCommandLine(args.Positionals(), commandLine, error)) return UsageError(args.Command(), error);
+  return RunParsed(commandLine.create ? "create" : "install", options, commandLine);
 }
 
 }  // namespace
 
-int RunInstall(const std::vector<std::string>& args) { return RunForm("install", kInstallUsage, args, 2); }
+int RunInstall(const ParsedArgs& args) { return RunForm(args); }
 
-int RunCreate(const std::vector<std::string>& args) { return RunForm("create", kCreateUsage, args, 4); }
+int RunCreate(const ParsedArgs& args) { return RunForm(args); }
 
-int RunNew(const std::vector<std::string>& args) {
+// The Windows program's own forms: the table took two or four arguments.
+int RunPositional(const ParsedArgs& args) { return RunForm(args); }
+
+int RunNew(const ParsedArgs& args) {
   Options options;
   std::string error;
-  if (!TakeOptions(args, options, error)) return Usage("new", error, kNewUsage);
-  if (options.operands.size() != 3) return Usage("new", "expected 3 arguments", kNewUsage);
-  const auto templatePosition = ParseDecimal(options.operands[0]);
+  if (!ReadOptions(args, options, error)) return UsageError(args.Command(), error);
+  const std::vector<std::string>& operands = args.Positionals();
+  const auto templatePosition = ParseDecimal(operands[0]);
   if (!templatePosition)
-    return Usage("new", "'" + options.operands[0] + "' is not a valid catalogue position (a decimal number)",
-                 kNewUsage);
-  const auto language = ParseHex(options.operands[1]);
+    return UsageError(args.Command(), "'" + operands[0] + "' is not a valid catalogue position (a decimal number)");
+  const auto language = ParseHex(operands[1]);
   if (!language)
-    return Usage("new", "'" + options.operands[1] + "' is not a valid language (up to eight hexadecimal digits)",
-                 kNewUsage);
-  const std::string name = options.operands[2];
+    return UsageError(args.Command(), "'" + operands[1] + "' is not a valid language (up to eight hexadecimal digits)");
+  const std::string name = operands[2];
   return WithMainActions("new", options, [&](MainActions& actions, TerminalDialogs&) {
     const NewLayoutResult made = actions.New(*templatePosition, *language, name);
     if (!made.created) {
@@ -166,22 +143,20 @@ int RunNew(const std::vector<std::string>& args) {
 }
 
 // The commands that act on one catalogue entry: options and a position.
-int RunOnEntry(const char* command, const char* usage, const std::vector<std::string>& args,
-               const std::function<int(MainActions&, int)>& action) {
+int RunOnEntry(const ParsedArgs& args, const std::function<int(MainActions&, int)>& action) {
   Options options;
   std::string error;
-  if (!TakeOptions(args, options, error)) return Usage(command, error, usage);
-  if (options.operands.size() != 1) return Usage(command, "expected 1 argument", usage);
-  const auto position = ParseDecimal(options.operands[0]);
+  if (!ReadOptions(args, options, error)) return UsageError(args.Command(), error);
+  const std::string& operand = args.Positionals()[0];
+  const auto position = ParseDecimal(operand);
   if (!position)
-    return Usage(command, "'" + options.operands[0] + "' is not a valid catalogue position (a decimal number)",
-                 usage);
-  return WithMainActions(command, options,
+    return UsageError(args.Command(), "'" + operand + "' is not a valid catalogue position (a decimal number)");
+  return WithMainActions(args.Command().name, options,
                          [&](MainActions& actions, TerminalDialogs&) { return action(actions, *position); });
 }
 
-int RunRestore(const std::vector<std::string>& args) {
-  return RunOnEntry("restore", kRestoreUsage, args, [](MainActions& actions, int position) {
+int RunRestore(const ParsedArgs& args) {
+  return RunOnEntry(args, [](MainActions& actions, int position) {
     const InstallResult result = actions.Restore(position);
     if (result == InstallResult::Cancelled) std::fprintf(stderr, "tastora restore: cancelled; nothing changed.\n");
     else if (result == InstallResult::Failed) std::fprintf(stderr, "tastora restore: the layout was not restored.\n");
@@ -189,8 +164,8 @@ int RunRestore(const std::vector<std::string>& args) {
   });
 }
 
-int RunRemove(const std::vector<std::string>& args) {
-  return RunOnEntry("remove", kRemoveUsage, args, [](MainActions& actions, int position) {
+int RunRemove(const ParsedArgs& args) {
+  return RunOnEntry(args, [](MainActions& actions, int position) {
     const LayoutEntry entry = actions.Catalogue().Get(position);
     const InstallResult result = actions.Remove(position);
     if (result == InstallResult::Installed) {
@@ -203,21 +178,6 @@ int RunRemove(const std::vector<std::string>& args) {
     }
     return ExitStatus(result);
   });
-}
-
-int RunPositional(const std::vector<std::string>& args) {
-  Options options;
-  std::string error;
-  if (!TakeOptions(args, options, error)) return Usage("", error, kPositionalUsage);
-  if (options.operands.size() != 2 && options.operands.size() != 4) {
-    const std::string first =
-        !options.operands.empty() ? options.operands.front() : args.empty() ? std::string() : args.front();
-    std::fprintf(stderr, "tastora: unknown command '%s' (see tastora --help)\n", first.c_str());
-    return kExitUsage;
-  }
-  CommandLine commandLine;
-  if (!ParseCommandLine(options.operands, commandLine, error)) return Usage("", error, kPositionalUsage);
-  return RunParsed(commandLine.create ? "create" : "install", options, commandLine);
 }
 
 }  // namespace tastora

@@ -21,11 +21,7 @@ void PrintChar(uint16_t ch) {
 
 }  // namespace
 
-int RunKeys(const std::vector<std::string>& args) {
-  if (!args.empty()) {
-    std::fprintf(stderr, "tastora keys: takes no arguments\n");
-    return kExitUsage;
-  }
+int RunKeys(const ParsedArgs&) {
   ProcessState state;
   auto layout = std::make_unique<KeyboardLayout>();
   ResetToDefault(*layout, state);

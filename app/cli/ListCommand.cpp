@@ -6,6 +6,7 @@
 
 #include "app/cli/Commands.h"
 #include "app/cli/RootOption.h"
+#include "app/cli/StatusLine.h"
 #include "app/cli/TerminalDialogs.h"
 #include "model/ProcessState.h"
 #include "platform/PlatformFactory.h"
@@ -14,8 +15,6 @@
 
 namespace tastora {
 namespace {
-
-constexpr char kUsage[] = "usage: tastora list [--root DIR] [--tsv]\n";
 
 // Tab-separated fields stay on their line: tabs, line ends and backslashes are escaped.
 std::string TsvField(std::string_view text) {
@@ -72,33 +71,21 @@ void PrintTable(const TLocales& locales, const WindowsVersion& version) {
 
 }  // namespace
 
-int RunList(const std::vector<std::string>& arguments) {
-  std::vector<std::string> args = arguments;
-  std::optional<std::string> given;
+int RunList(const ParsedArgs& args) {
   std::string error;
-  if (!TakeRootOption(args, given, error)) {
-    std::fprintf(stderr, "tastora list: %s\n%s", error.c_str(), kUsage);
-    return kExitUsage;
-  }
-  bool tsv = false;
-  for (const std::string& arg : args) {
-    if (arg == "--tsv") {
-      tsv = true;
-    } else {
-      std::fprintf(stderr, "tastora list: unexpected argument '%s'\n%s", arg.c_str(), kUsage);
-      return kExitUsage;
-    }
-  }
-
-  const auto root = ResolveRoot(given, error);
+  const auto root = ResolveRoot(args.Value("root"), error);
   if (!root) {
     std::fprintf(stderr, "tastora list: %s\n", error.c_str());
     return kExitFailure;
   }
+  // Reading a large registry and a long preload list takes a while.
+  StatusLine status = StatusLine::OnStandardError();
+  status.Show("reading the registry of " + (root->empty() ? std::string("Windows") : *root));
   auto codePages = MakeCodePages();
   // Messages go to the error stream: the output is the catalogue only.
   TerminalDialogs dialogs(stderr, stderr, false);
   auto system = OpenSystem(*root, *codePages, dialogs, error);
+  status.Clear();  // before any message of the catalogue's
   if (!system) {
     std::fprintf(stderr, "tastora list: %s\n", error.c_str());
     return kExitFailure;
@@ -112,12 +99,14 @@ int RunList(const std::vector<std::string>& arguments) {
   TRegistryEnhanced languageReg(registry, RootKey::hkLocalMachine);
   TRegistryEnhanced rfcReg(registry, RootKey::hkClassesRoot);
   auto locales = std::make_unique<TLocales>();
+  locales->SetProgress([&status](int done, int total) { status.Progress("reading layouts", done, total); });
   if (state.IsNtPlatform())
     locales->CreateNt(currLayoutReg, allLayoutsReg, rfcReg, dialogs);
   else
     locales->Create9x(currLayoutReg, allLayoutsReg, languageReg, dialogs);
 
-  if (tsv) PrintTsv(*locales);
+  status.Clear();
+  if (args.Has("tsv")) PrintTsv(*locales);
   else PrintTable(*locales, state.windowsVersion);
   return StandardOutputWritten() ? kExitOk : kExitFailure;
 }

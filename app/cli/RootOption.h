@@ -5,19 +5,10 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/PlatformFactory.h"
 
 namespace tastora {
-
-// Takes "--root DIR" (or "--root=DIR") out of `args`. False, with `error`,
-// when the folder is missing or given twice.
-bool TakeRootOption(std::vector<std::string>& args, std::optional<std::string>& root, std::string& error);
-
-// Moves a "--root DIR" written before the subcommand to after it, so that
-// "tastora --root DIR list" reaches the subcommand.
-void MoveLeadingRootOption(std::vector<std::string>& args);
 
 // $XDG_DATA_HOME/tastora/root, or ~/.local/share/tastora/root.
 std::string DefaultRootDir();

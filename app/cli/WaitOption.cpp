@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "platform/ActionLock.h"
+
 namespace tastora {
 namespace {
 
@@ -33,37 +35,16 @@ std::optional<long long> Milliseconds(const std::string& text) {
 
 }  // namespace
 
-bool TakeWaitOption(std::vector<std::string>& args, std::chrono::milliseconds& wait, std::string& error) {
-  bool seen = false;
-  for (size_t i = 0; i < args.size();) {
-    std::string value;
-    size_t taken = 1;
-    if (args[i] == "--wait") {
-      if (i + 1 >= args.size()) {
-        error = "--wait needs a number of seconds";
-        return false;
-      }
-      value = args[i + 1];
-      taken = 2;
-    } else if (args[i].rfind("--wait=", 0) == 0) {
-      value = args[i].substr(7);
-    } else {
-      ++i;
-      continue;
-    }
-    if (seen) {
-      error = "--wait is given twice";
-      return false;
-    }
-    const auto ms = Milliseconds(value);
-    if (!ms) {
-      error = "'" + value + "' is not a number of seconds for --wait (up to a day)";
-      return false;
-    }
-    wait = std::chrono::milliseconds(*ms);
-    seen = true;
-    args.erase(args.begin() + long(i), args.begin() + long(i + taken));
+bool ReadWaitOption(const ParsedArgs& args, std::chrono::milliseconds& wait, std::string& error) {
+  wait = kDefaultLockWait;
+  const std::optional<std::string> value = args.Value("wait");
+  if (!value) return true;
+  const auto ms = Milliseconds(*value);
+  if (!ms) {
+    error = "'" + *value + "' is not a number of seconds for --wait (up to a day)";
+    return false;
   }
+  wait = std::chrono::milliseconds(*ms);
   return true;
 }
 

@@ -4,13 +4,14 @@
 
 #include <chrono>
 #include <string>
-#include <vector>
+
+#include "app/cli/CommandSpec.h"
 
 namespace tastora {
 
-// Takes "--wait SECONDS" (or "--wait=SECONDS") out of `args`: a decimal
-// number of seconds, fractions allowed, at most a day. False, with `error`,
-// for a missing or bad number or a second "--wait".
-bool TakeWaitOption(std::vector<std::string>& args, std::chrono::milliseconds& wait, std::string& error);
+// The wait given by "--wait SECONDS" (a decimal number of seconds, fractions
+// allowed, at most a day), else kDefaultLockWait. False, with `error`, for a
+// bad number.
+bool ReadWaitOption(const ParsedArgs& args, std::chrono::milliseconds& wait, std::string& error);
 
 }  // namespace tastora

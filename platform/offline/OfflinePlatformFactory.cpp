@@ -4,6 +4,8 @@
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/PeImageLoader.h"
 
+#include <unistd.h>
+
 namespace tastora {
 
 std::unique_ptr<CodePages> MakeCodePages() { return std::make_unique<IconvCodePages>(); }
@@ -15,5 +17,9 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   if (argc <= 1 || !argv) return {};
   return std::vector<std::string>(argv + 1, argv + argc);
 }
+
+bool PlatformTakesSlashHelp() { return false; }  // "/?" is a path here
+
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 }  // namespace tastora

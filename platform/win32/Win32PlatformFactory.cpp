@@ -73,4 +73,13 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + 1, argv + argc);
 }
 
+bool PlatformTakesSlashHelp() { return true; }
+
+bool StandardErrorIsTerminal() {
+  // A console answers for its mode; a file or a pipe does not.
+  DWORD mode = 0;
+  const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  return handle && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
 }  // namespace tastora
