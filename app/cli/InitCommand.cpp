@@ -1,6 +1,7 @@
 // tastora init: makes a Windows root folder with a handful of real layouts
 // registered and in the user's preload list.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -25,11 +26,24 @@
 #include "writer/UnassignedKeys.h"
 #include "system/Locales.h"
 #include "system/RegistryEnhanced.h"
+#include "system/UserLanguageList.h"
 
 namespace tastora {
 namespace {
 
-constexpr char kUsage[] = "usage: tastora init [--root DIR] [--windows 10|xp|98|95] [--wait SECONDS]\n";
+constexpr char kUsage[] =
+    "usage: tastora init [--root DIR] [--windows 11|11-arm64|10|8.1|xp|98|95] [--wait SECONDS]\n";
+
+// The names --windows takes.
+struct WindowsName {
+  const char* name;
+  RootWindows windows;
+};
+constexpr WindowsName kWindowsNames[] = {
+    {"11", RootWindows::Windows11}, {"11-arm64", RootWindows::Windows11Arm64}, {"10", RootWindows::Windows10},
+    {"8.1", RootWindows::Windows81}, {"xp", RootWindows::WindowsXp},          {"98", RootWindows::Windows98},
+    {"95", RootWindows::Windows95},
+};
 
 struct RootLayout {
   const char* klid;
@@ -54,8 +68,6 @@ constexpr const char* kPreload[] = {"00000409", "d0010409", "00000407"};
 constexpr char kSubstituted[] = "d0010409";
 constexpr char kSubstitute[] = "00020409";
 
-bool IsFamily9x(RootWindows windows) { return windows == RootWindows::Windows98 || windows == RootWindows::Windows95; }
-
 // Where each registered layout's library comes from: the US layout is the
 // model's own default, the others are the example data files.
 const char* ExampleOf(const RootLayout& layout) {
@@ -72,6 +84,9 @@ WindowsVersion VersionOf(RootWindows windows) {
     case RootWindows::WindowsXp: return {kPlatformWin32Nt, 5, 1, 2600};
     case RootWindows::Windows98: return {kPlatformWin32Windows, 4, 10, 2222};
     case RootWindows::Windows95: return {kPlatformWin32Windows, 4, 0, 950};
+    case RootWindows::Windows81: return {kPlatformWin32Nt, 6, 3, 9600};
+    case RootWindows::Windows11:
+    case RootWindows::Windows11Arm64: return {kPlatformWin32Nt, 10, 0, 22631};
     case RootWindows::Windows10: break;
   }
   return {kPlatformWin32Nt, 10, 0, 19045};
@@ -79,13 +94,13 @@ WindowsVersion VersionOf(RootWindows windows) {
 
 // Writes the library of every registered layout under its registered name:
 // the 32-bit image into the folder 32-bit programs see as the system folder
-// and, on 64-bit Windows, the 64-bit image into the native one; ".kbd" files
-// into the system folder of the 8-bit family.
+// and, on 64-bit Windows, the image of its processor (x64 or ARM64) into the
+// native one; ".kbd" files into the system folder of the 8-bit family.
 bool WriteRootLibraries(const std::string& rootDir, RootWindows windows, std::string& error) {
   namespace fs = std::filesystem;
   const fs::path windowsFolder = fs::path(rootDir) / "drive_c" / "windows";
   const bool family9x = IsFamily9x(windows);
-  const bool win64 = windows == RootWindows::Windows10;
+  const bool win64 = Is64BitWindows(windows);
 
   ProcessState state;
   state.unattended = true;
@@ -130,7 +145,8 @@ bool WriteRootLibraries(const std::string& rootDir, RootWindows windows, std::st
     }
     if (win64) {
       const std::string path64 = (windowsFolder / "system32" / entry.fileNt).string();
-      if (WriteLayoutLibrary64(path64, *layout, state, ports) != LibraryWriteResult::Written) {
+      const auto write64 = windows == RootWindows::Windows11Arm64 ? &WriteLayoutLibraryArm64 : &WriteLayoutLibrary64;
+      if (write64(path64, *layout, state, ports) != LibraryWriteResult::Written) {
         error = "could not write " + path64;
         return false;
       }
@@ -173,6 +189,12 @@ bool Register(RegistryBackend& registry, RootWindows windows) {
   } else {
     user.SetKey(kSubstitutesKey);
     ok = user.WriteValue(kSubstituted, std::string(kSubstitute)) && ok;
+    machine.SetKey(kEnvironmentKey);
+    ok = machine.WriteValue(kProcessorArchitecture, std::string(ProcessorArchitectureOf(windows))) && ok;
+    // Windows 8 and later keep the user's layouts in the language list too,
+    // made here from Preload as Windows makes it on an upgrade.
+    if (UsesLanguageList(VersionOf(windows)))
+      ok = AddToUserLanguageList(kPreload[0], LanguageListPorts{registry, nullptr}) && ok;
   }
   return batch.Commit() && ok;
 }
@@ -230,11 +252,11 @@ int RunInit(const std::vector<std::string>& arguments) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--windows" && i + 1 < args.size()) {
       const std::string& v = args[++i];
-      if (v == "10") windows = RootWindows::Windows10;
-      else if (v == "xp") windows = RootWindows::WindowsXp;
-      else if (v == "98") windows = RootWindows::Windows98;
-      else if (v == "95") windows = RootWindows::Windows95;
-      else {
+      const auto* known = std::find_if(std::begin(kWindowsNames), std::end(kWindowsNames),
+                                       [&](const WindowsName& n) { return v == n.name; });
+      if (known != std::end(kWindowsNames)) {
+        windows = known->windows;
+      } else {
         std::fprintf(stderr, "tastora init: unknown Windows version '%s'\n%s", v.c_str(), kUsage);
         return kExitUsage;
       }
