@@ -36,6 +36,13 @@ struct Program {
   std::unique_ptr<MainActions> actions;
 };
 
+// The catalogue position of the entry whose identifier is `id`.
+inline std::optional<int> PositionOf(const MainActions& actions, const std::string& id) {
+  for (int i = 0; i < actions.Catalogue().Count(); ++i)
+    if (actions.Catalogue().Get(i).Id == id) return i;
+  return std::nullopt;
+}
+
 // A command run in the test's process: its exit status, and what it wrote
 // to standard output and error together.
 template <class Command>
