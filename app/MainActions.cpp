@@ -283,6 +283,7 @@ InstallResult MainActions::Edit(int position, const std::string& dataFile) {
   editor.EditorEntry = entry;
   editor.chbShowMess = settings_.showMessages;
   const InstallResult result = editor.Install();
+  if (result == InstallResult::Installed) ListForUser(entry.EffectiveKlid());
   if (!CommandLineMode) {
     if (result == InstallResult::Installed) dialogs_.ShowMessage(kImportedSuccessfully);
     else if (result == InstallResult::Cancelled) dialogs_.ShowMessage(kInstallCancelled);
@@ -309,6 +310,7 @@ NewLayoutResult MainActions::New(int templatePosition, int32_t language, const s
                        NewLayoutPorts{*system_.registry, *system_.systemFiles, dialogs_});
   if (made.created) {
     RecordCreated(made.klid, made.fileName);
+    ListForUser(made.klid);
     BuildCatalogue();
   }
   return made;
@@ -320,11 +322,24 @@ void MainActions::RecordCreated(const std::string& klid, const std::string& copy
                        "this program created; removing it will ask first.");
 }
 
+std::optional<LanguageListPorts> MainActions::LanguageList() const {
+  if (!UsesLanguageList(state_.windowsVersion)) return std::nullopt;
+  return LanguageListPorts{*system_.registry, system_.inputLanguages.get()};
+}
+
+void MainActions::ListForUser(const std::string& klid) {
+  const std::optional<LanguageListPorts> list = LanguageList();
+  if (!list || AddToUserLanguageList(klid, *list)) return;
+  dialogs_.ShowWarning("The layout " + klid + " is installed, but it could not be put in the user's language " +
+                       "list. Add it in the language settings of Windows to use it.");
+}
+
 InstallResult MainActions::Remove(int position) {
   const ActionGuard guard = Exclusive();
   if (!guard.Held()) return InstallResult::Failed;
   if (!TakeEntry(position)) return InstallResult::Failed;
-  const RemovePorts ports{*system_.registry, *system_.profile, *system_.systemFiles, dialogs_};
+  const std::optional<LanguageListPorts> list = LanguageList();
+  const RemovePorts ports{*system_.registry, *system_.profile, *system_.systemFiles, dialogs_, list ? &*list : nullptr};
   const RemoveResult result = RemoveLayout(*catalogue_, position, state_.IsNtPlatform(), !CommandLineMode, ports);
   switch (result) {
     case RemoveResult::Removed: BuildCatalogue(); return InstallResult::Installed;
@@ -411,6 +426,7 @@ InstallResult MainActions::Create(int templatePosition, int32_t language, const 
   }
 
   RecordCreated(plan->klid, plan->fileName);
+  ListForUser(plan->klid);
   BuildCatalogue();
   editedPosition_ = -1;
   for (int i = 0; i < catalogue_->Count() && editedPosition_ < 0; ++i)

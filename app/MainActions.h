@@ -20,6 +20,7 @@
 #include "system/Locales.h"
 #include "system/NewKbd.h"
 #include "system/RegistryEnhanced.h"
+#include "system/UserLanguageList.h"
 
 namespace tastora {
 
@@ -143,6 +144,12 @@ class MainActions {
   bool PrepareLayout(const std::string& path, const std::string& dataFile);
   // Keeps the record of a layout this program made, which Remove relies on.
   void RecordCreated(const std::string& klid, const std::string& copyName);
+  // Puts the layout registered as `klid` in the user's language list where
+  // Windows keeps one (8 and later), else a layout only in Preload is lost
+  // at the next log-on; says so when it cannot.
+  void ListForUser(const std::string& klid);
+  // The language list's ports; none where Windows keeps no such list.
+  std::optional<LanguageListPorts> LanguageList() const;
   bool BeginSystemChange();
   void EndSystemChange();
 

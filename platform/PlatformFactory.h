@@ -9,6 +9,7 @@
 
 #include "platform/ActionLock.h"
 #include "platform/FileWriter.h"
+#include "platform/InputLanguageApi.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
@@ -45,6 +46,8 @@ struct SystemPorts {
   std::unique_ptr<LibraryLoader> loader;
   // One action at a time on this system.
   std::unique_ptr<ActionLock> lock;
+  // The user's language list as Windows changes it (offline: none).
+  std::unique_ptr<InputLanguageApi> inputLanguages;
 };
 
 // True where the program works on a Windows root folder (every host but
@@ -65,7 +68,22 @@ std::optional<SystemPorts> OpenSystem(const std::string& rootDir, CodePages& cod
                                       std::string& error);
 
 // The Windows versions a new root can be made for.
-enum class RootWindows { Windows10, WindowsXp, Windows98, Windows95 };
+enum class RootWindows { Windows10, Windows11, Windows11Arm64, Windows81, WindowsXp, Windows98, Windows95 };
+
+inline bool IsFamily9x(RootWindows windows) {
+  return windows == RootWindows::Windows98 || windows == RootWindows::Windows95;
+}
+// The versions a root is made for as 64-bit Windows (with a 32-bit view of
+// its system folder).
+inline bool Is64BitWindows(RootWindows windows) {
+  return windows != RootWindows::WindowsXp && !IsFamily9x(windows);
+}
+// What the root's PROCESSOR_ARCHITECTURE says; none for the 8-bit family.
+inline const char* ProcessorArchitectureOf(RootWindows windows) {
+  if (IsFamily9x(windows)) return nullptr;
+  if (windows == RootWindows::Windows11Arm64) return "ARM64";
+  return Is64BitWindows(windows) ? "AMD64" : "x86";
+}
 
 // Makes an empty Windows root folder: the folder tree, empty registry files,
 // the version. Offline only; false with `error` when it cannot be made or

@@ -15,6 +15,10 @@ namespace tastora {
 // The processors whose Windows an install writes libraries for.
 enum class Processor : uint8_t { X86, X64, Arm64 };
 
+// Where Windows (and Wine) say which processor they run on: "x86", "AMD64", "ARM64".
+inline constexpr char kEnvironmentKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+inline constexpr char kProcessorArchitecture[] = "PROCESSOR_ARCHITECTURE";
+
 class SystemFiles {
  public:
   virtual ~SystemFiles() = default;

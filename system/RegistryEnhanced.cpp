@@ -94,6 +94,38 @@ bool TRegistryEnhanced::WriteValue(const std::string& valuePath, const RegistryV
   return key && key->SetValue(target.valueName, data);
 }
 
+std::vector<std::string> TRegistryEnhanced::ReadStrings(const std::string& valuePath) {
+  Target target;
+  if (!Resolve(valuePath, true, target)) return {};
+  auto key = backend_.Open(root_, target.keyPath, false);
+  const auto data = key ? key->QueryValue(target.valueName) : std::nullopt;
+  if (!data || data->type != kRegMultiSz) return {};
+  // Each string ends at a zero; the list ends at an empty one.
+  std::vector<std::string> strings;
+  auto from = data->bytes.begin();
+  while (from != data->bytes.end()) {
+    const auto end = std::find(from, data->bytes.end(), uint8_t(0));
+    if (end == from) break;
+    strings.emplace_back(from, end);
+    from = end == data->bytes.end() ? end : end + 1;
+  }
+  return strings;
+}
+
+bool TRegistryEnhanced::WriteStrings(const std::string& valuePath, const std::vector<std::string>& strings) {
+  RegistryData data{kRegMultiSz, {}};
+  for (const std::string& text : strings) {
+    if (text.empty() || text.find('\0') != std::string::npos) return false;  // would end the list early
+    data.bytes.insert(data.bytes.end(), text.begin(), text.end());
+    data.bytes.push_back(0);
+  }
+  data.bytes.push_back(0);
+  Target target;
+  if (!Resolve(valuePath, true, target)) return false;
+  auto key = backend_.Open(root_, target.keyPath, true);
+  return key && key->SetValue(target.valueName, data);
+}
+
 bool TRegistryEnhanced::DeleteValue(const std::string& valuePath) {
   Target target;
   if (!Resolve(valuePath, true, target)) return false;

@@ -47,6 +47,10 @@ class TRegistryEnhanced {
   bool WriteValue(const std::string& valuePath, const RegistryVariant& value);
   // Take back what a failed action wrote. True when the value (or the key
   // below Key, which must have no subkeys) is not there afterwards.
+  // The strings of a list value (REG_MULTI_SZ); none for a missing value
+  // or one of another type.
+  std::vector<std::string> ReadStrings(const std::string& valuePath);
+  bool WriteStrings(const std::string& valuePath, const std::vector<std::string>& strings);
   bool DeleteValue(const std::string& valuePath);
   bool DeleteKey(const std::string& subPath = "");
   std::vector<std::string> GetValueNames(const std::string& subPath = "");

@@ -90,6 +90,13 @@ bool TakeOutOfUserLists(const RemovalPlan& plan, RemovalRun& run) {
   return ok;
 }
 
+bool TakeOutOfLanguageList(const RemovalPlan& plan, RemovalRun& run) {
+  if (plan.languageList.empty() || !run.ports.languageList) return true;
+  if (RemoveFromUserLanguageList(plan.languageList, *run.ports.languageList)) return true;
+  run.error = "Could not take the layout out of the user's language list.";
+  return false;
+}
+
 bool Unregister(const RemovalPlan& plan, RemovalRun& run) {
   TRegistryEnhanced machine(run.ports.registry, RootKey::hkLocalMachine);
   machine.SetKey(kLayoutsKey);
@@ -172,8 +179,7 @@ struct RemovalStep {
 };
 constexpr RemovalStep kRemovalSteps[] = {
     {"its entries in the user's list of layouts", true, TakeOutOfUserLists},
-    // Windows 8 and later also keep the user's language list: taking the
-    // layout out of it is the step that goes here.
+    {"its entries in the user's language list", true, TakeOutOfLanguageList},
     {"its registration", true, Unregister},
     {"its libraries", false, RemoveLibraries},
     {"its records in loader.ini", false, ForgetRecords},
@@ -266,6 +272,7 @@ bool PlanRemoval(const TLocales& catalogue, int position, bool ntPlatform, const
   for (size_t i = 0; i < kept.size(); ++i) plan.preloadAfter.emplace_back(std::to_string(i + 1), kept[i].second);
   for (const auto& [name, value] : substitutes)
     if (SamePath(value, plan.klid)) plan.substitutes.push_back(name);
+  if (ports.languageList) plan.languageList = LanguageListPlacesOf(plan.klid, ports.languageList->registry);
 
   // Our names for the copy, but none another registration uses.
   std::vector<std::string> names = {plan.copy, "l_" + plan.copy, "o_" + plan.copy};

@@ -1,8 +1,8 @@
 #pragma once
 // Removing a layout this program created: it leaves the user's layout list
-// (Preload, closing the gap, and Substitutes), then its registration goes,
-// then our libraries in both system folders, then its records in
-// "loader.ini". Layouts of the system are never removed (they are restored),
+// (Preload, closing the gap, and Substitutes) and language list, then its
+// registration goes, then our libraries in both system folders, then its
+// records in "loader.ini". Layouts of the system are never removed (they are restored),
 // nor the user's default or only layout.
 
 #include <string>
@@ -14,6 +14,7 @@
 #include "platform/RegistryBackend.h"
 #include "platform/SystemFiles.h"
 #include "system/Locales.h"
+#include "system/UserLanguageList.h"
 
 namespace tastora {
 
@@ -22,6 +23,8 @@ struct RemovePorts {
   Profile& profile;
   SystemFiles& files;
   Dialogs& dialogs;
+  // The user's language list; null where Windows keeps none (before 8).
+  const LanguageListPorts* languageList = nullptr;
 };
 
 enum class RemoveResult {
@@ -50,6 +53,7 @@ struct RemovalPlan {
   std::vector<std::pair<std::string, std::string>> preloadBefore;
   std::vector<std::pair<std::string, std::string>> preloadAfter;
   std::vector<std::string> substitutes;  // names of the Substitutes entries that lead to it
+  std::vector<LanguageListPlace> languageList;  // its entries in the user's language list
   std::vector<std::string> ids;          // the identifiers its "loader.ini" records may be under
   std::vector<std::string> files;        // our libraries, in each system folder
 };

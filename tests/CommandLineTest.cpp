@@ -64,7 +64,7 @@ TEST(CommandLine, HelpAndVersionToTheOutputErrorsToTheErrorStream) {
       {{"export", "--us", "-o", us, "--output", us}, kHost, kExitUsage, false, "--output is given twice"},
       {{"export", "-ux"}, kHost, kExitUsage, false, "unknown option '-ux'"},
       {{"export"}, kHost, kExitUsage, false, "give a FILE or --us"},
-      {{"init", "--windows", "7"}, kHost, kExitUsage, false, "'7' is not a value of --windows (10, xp, 98, 95)"},
+      {{"init", "--windows", "7"}, kHost, kExitUsage, false, "'7' is not a value of --windows (11, 11-arm64, 10, 8.1, xp"},
       {{"install", "0", "f", "--wait", "soon"}, kHost, kExitUsage, false, "'soon' is not a number of seconds"},
       {{"build", "in.vyr2000"}, kHost, kExitUsage, false, "missing -o OUT32.dll"},
       // "--" ends the options: "--us" is then a file's name.

@@ -1,6 +1,6 @@
 // Removing layouts on Windows roots made by init: a layout this program
 // created goes with everything made for it (its Preload and Substitutes
-// entries, its registration, its libraries in every system folder, its
+// entries, its language-list entries, its registration, its libraries in every system folder, its
 // records in "loader.ini"), and nothing else is ever removed.
 
 #include <gtest/gtest.h>
@@ -30,6 +30,7 @@ const std::string kGerman = std::string(TASTORA_SOURCE_DIR) + "/examples/german.
 struct Trace {
   std::map<std::string, std::string> preload;
   std::map<std::string, std::string> substitutes;
+  LanguageListState languageList;
   std::map<std::string, std::string> registrations;  // identifier -> "Layout File"
   std::set<std::string> files;                       // folder/name in the system folders
   std::string loaderIni;
@@ -46,6 +47,7 @@ Trace TraceOf(const InitializedRoot& root, bool nt) {
   if (!system) return trace;
   trace.preload = UserList(*system->registry, kPreloadKey, nt);
   trace.substitutes = UserList(*system->registry, kSubstitutesKey, nt);
+  trace.languageList = LanguageListOf(*system->registry);
   TRegistryEnhanced machine(*system->registry, RootKey::hkLocalMachine);
   machine.SetKey(kLayoutsKey);
   for (const std::string& klid : machine.GetKeyNames()) {
@@ -66,16 +68,11 @@ Trace TraceOf(const InitializedRoot& root, bool nt) {
 void ExpectSame(const Trace& actual, const Trace& expected) {
   EXPECT_EQ(actual.preload, expected.preload);
   EXPECT_EQ(actual.substitutes, expected.substitutes);
+  EXPECT_EQ(actual.languageList, expected.languageList);
   EXPECT_EQ(actual.registrations, expected.registrations);
   EXPECT_EQ(actual.files, expected.files);
   EXPECT_EQ(actual.loaderIni, expected.loaderIni);
   EXPECT_EQ(actual.wininit, expected.wininit);
-}
-
-std::optional<int> PositionOf(const MainActions& actions, const std::string& id) {
-  for (int i = 0; i < actions.Catalogue().Count(); ++i)
-    if (actions.Catalogue().Get(i).Id == id) return i;
-  return std::nullopt;
 }
 
 // Sets a user's list entry through the program's own registry, as another
@@ -94,11 +91,14 @@ TEST(RemoveLayout, ACreatedLayoutGoesWithoutATrace) {
     std::vector<const char*> folders;
     const char* copy;       // the template copy of the first new layout
     const char* installed;  // what its registration names after the install
+    bool languageList;      // Windows 8 and later
   };
   const Case cases[] = {
-      {RootWindows::Windows10, true, {"syswow64", "system32"}, "KBD0.dll", "l_KBD0.dll"},
-      {RootWindows::WindowsXp, true, {"system32"}, "KBD0.dll", "l_KBD0.dll"},
-      {RootWindows::Windows98, false, {"system"}, "KBD0.kbd", "KBD0.kbd"},
+      {RootWindows::Windows10, true, {"syswow64", "system32"}, "KBD0.dll", "l_KBD0.dll", true},
+      {RootWindows::Windows11, true, {"syswow64", "system32"}, "KBD0.dll", "l_KBD0.dll", true},
+      {RootWindows::Windows11Arm64, true, {"syswow64", "system32"}, "KBD0.dll", "l_KBD0.dll", true},
+      {RootWindows::WindowsXp, true, {"system32"}, "KBD0.dll", "l_KBD0.dll", false},
+      {RootWindows::Windows98, false, {"system"}, "KBD0.kbd", "KBD0.kbd", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(WineNameOf(c.windows));
@@ -117,6 +117,12 @@ TEST(RemoveLayout, ACreatedLayoutGoesWithoutATrace) {
     EXPECT_EQ(made.registrations["00010407"], c.copy);
     for (const char* folder : c.folders) EXPECT_TRUE(made.files.count(std::string(folder) + "/" + c.copy));
     EXPECT_EQ(root.Ini("Created", "00010407"), c.copy);
+    LanguageListState listed = before.languageList;
+    if (c.languageList) {
+      listed.entries["de-DE/0407:00010407"] = "2";
+      listed.entries["en-US/0409:00030409"] = "3";
+    }
+    EXPECT_EQ(made.languageList, listed);
 
     // Installed onto, and reached through a substitute, as Windows does for
     // a second layout of a language.
@@ -142,6 +148,8 @@ TEST(RemoveLayout, ACreatedLayoutGoesWithoutATrace) {
     closed["4"] = "00030409";
     EXPECT_EQ(removed.preload, closed);
     EXPECT_EQ(removed.substitutes, before.substitutes);
+    listed.entries.erase("de-DE/0407:00010407");
+    EXPECT_EQ(removed.languageList, listed);
     EXPECT_FALSE(removed.registrations.count("00010407"));
     for (const std::string& file : removed.files) EXPECT_EQ(file.find("KBD0."), std::string::npos) << file;
     EXPECT_EQ(root.Ini("Created", "00010407"), "");

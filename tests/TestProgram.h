@@ -37,6 +37,13 @@ struct Program {
   std::unique_ptr<MainActions> actions;
 };
 
+// The catalogue position of the entry whose identifier is `id`.
+inline std::optional<int> PositionOf(const MainActions& actions, const std::string& id) {
+  for (int i = 0; i < actions.Catalogue().Count(); ++i)
+    if (actions.Catalogue().Get(i).Id == id) return i;
+  return std::nullopt;
+}
+
 // What a run in the test's process wrote, each stream apart.
 struct CapturedRun {
   int status = -1;

@@ -8,7 +8,9 @@
 
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "app/cli/RootOption.h"
 #include "platform/PlatformFactory.h"
@@ -18,6 +20,7 @@
 #include "platform/offline/RootMachine.h"
 #include "system/Locales.h"
 #include "system/RegistryEnhanced.h"
+#include "system/UserLanguageList.h"
 #include "tests/TestFiles.h"
 #include "tests/TestPorts.h"
 
@@ -78,6 +81,30 @@ inline std::map<std::string, std::string> UserList(RegistryBackend& registry, co
     out[name] = user.ReadText(nt ? name : "");
   }
   return out;
+}
+
+// The user's language list: "Languages" in its order, then each language's
+// entries as "tag/LLLL:KKKKKKKK" -> order.
+struct LanguageListState {
+  std::vector<std::string> languages;
+  std::map<std::string, std::string> entries;
+  bool operator==(const LanguageListState&) const = default;
+  friend void PrintTo(const LanguageListState& state, std::ostream* out) {
+    for (const std::string& tag : state.languages) *out << tag << " ";
+    for (const auto& [entry, order] : state.entries) *out << "| " << entry << "=" << order << " ";
+  }
+};
+inline LanguageListState LanguageListOf(RegistryBackend& registry) {
+  LanguageListState state;
+  TRegistryEnhanced user(registry, RootKey::hkCurrentUser);
+  user.SetKey(kUserProfileKey);
+  state.languages = user.ReadStrings(kUserLanguagesValue);
+  for (const std::string& tag : user.GetKeyNames()) {
+    user.SetKey(std::string(kUserProfileKey) + "\\" + tag);
+    for (const std::string& name : user.GetValueNames()) state.entries[tag + "/" + name] = user.ReadText(name);
+    user.SetKey(kUserProfileKey);
+  }
+  return state;
 }
 
 // Sets the processor the root's Windows runs on, where Windows keeps it

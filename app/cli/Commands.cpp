@@ -45,7 +45,7 @@ constexpr CommandSpec kCommands[] = {
     {.name = "init", .summary = "make a Windows root folder with a few layouts",
      .options = {kRoot,
                  {.longName = "windows", .valueName = "VERSION", .help = "the Windows the root is like (default 10)",
-                  .choices = "10|xp|98|95"},
+                  .choices = "11|11-arm64|10|8.1|xp|98|95"},
                  kWait},
      .run = RunInit, .hostOnly = true},
     {.name = "install", .summary = "install a data file over a catalogue entry",

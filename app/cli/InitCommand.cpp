@@ -1,6 +1,7 @@
 // tastora init: makes a Windows root folder with a handful of real layouts
 // registered and in the user's preload list.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -26,9 +27,21 @@
 #include "writer/UnassignedKeys.h"
 #include "system/Locales.h"
 #include "system/RegistryEnhanced.h"
+#include "system/UserLanguageList.h"
 
 namespace tastora {
 namespace {
+
+// The names --windows takes.
+struct WindowsName {
+  const char* name;
+  RootWindows windows;
+};
+constexpr WindowsName kWindowsNames[] = {
+    {"11", RootWindows::Windows11}, {"11-arm64", RootWindows::Windows11Arm64}, {"10", RootWindows::Windows10},
+    {"8.1", RootWindows::Windows81}, {"xp", RootWindows::WindowsXp},          {"98", RootWindows::Windows98},
+    {"95", RootWindows::Windows95},
+};
 
 struct RootLayout {
   const char* klid;
@@ -53,8 +66,6 @@ constexpr const char* kPreload[] = {"00000409", "d0010409", "00000407"};
 constexpr char kSubstituted[] = "d0010409";
 constexpr char kSubstitute[] = "00020409";
 
-bool IsFamily9x(RootWindows windows) { return windows == RootWindows::Windows98 || windows == RootWindows::Windows95; }
-
 // Where each registered layout's library comes from: the US layout is the
 // model's own default, the others are the example data files.
 const char* ExampleOf(const RootLayout& layout) {
@@ -71,6 +82,9 @@ WindowsVersion VersionOf(RootWindows windows) {
     case RootWindows::WindowsXp: return {kPlatformWin32Nt, 5, 1, 2600};
     case RootWindows::Windows98: return {kPlatformWin32Windows, 4, 10, 2222};
     case RootWindows::Windows95: return {kPlatformWin32Windows, 4, 0, 950};
+    case RootWindows::Windows81: return {kPlatformWin32Nt, 6, 3, 9600};
+    case RootWindows::Windows11:
+    case RootWindows::Windows11Arm64: return {kPlatformWin32Nt, 10, 0, 22631};
     case RootWindows::Windows10: break;
   }
   return {kPlatformWin32Nt, 10, 0, 19045};
@@ -78,13 +92,13 @@ WindowsVersion VersionOf(RootWindows windows) {
 
 // Writes the library of every registered layout under its registered name:
 // the 32-bit image into the folder 32-bit programs see as the system folder
-// and, on 64-bit Windows, the 64-bit image into the native one; ".kbd" files
-// into the system folder of the 8-bit family.
+// and, on 64-bit Windows, the image of its processor (x64 or ARM64) into the
+// native one; ".kbd" files into the system folder of the 8-bit family.
 bool WriteRootLibraries(const std::string& rootDir, RootWindows windows, std::string& error) {
   namespace fs = std::filesystem;
   const fs::path windowsFolder = fs::path(rootDir) / "drive_c" / "windows";
   const bool family9x = IsFamily9x(windows);
-  const bool win64 = windows == RootWindows::Windows10;
+  const bool win64 = Is64BitWindows(windows);
 
   ProcessState state;
   state.unattended = true;
@@ -129,7 +143,8 @@ bool WriteRootLibraries(const std::string& rootDir, RootWindows windows, std::st
     }
     if (win64) {
       const std::string path64 = (windowsFolder / "system32" / entry.fileNt).string();
-      if (WriteLayoutLibrary64(path64, *layout, state, ports) != LibraryWriteResult::Written) {
+      const auto write64 = windows == RootWindows::Windows11Arm64 ? &WriteLayoutLibraryArm64 : &WriteLayoutLibrary64;
+      if (write64(path64, *layout, state, ports) != LibraryWriteResult::Written) {
         error = "could not write " + path64;
         return false;
       }
@@ -172,6 +187,12 @@ bool Register(RegistryBackend& registry, RootWindows windows) {
   } else {
     user.SetKey(kSubstitutesKey);
     ok = user.WriteValue(kSubstituted, std::string(kSubstitute)) && ok;
+    machine.SetKey(kEnvironmentKey);
+    ok = machine.WriteValue(kProcessorArchitecture, std::string(ProcessorArchitectureOf(windows))) && ok;
+    // Windows 8 and later keep the user's layouts in the language list too,
+    // made here from Preload as Windows makes it on an upgrade.
+    if (UsesLanguageList(VersionOf(windows)))
+      ok = AddToUserLanguageList(kPreload[0], LanguageListPorts{registry, nullptr}) && ok;
   }
   return batch.Commit() && ok;
 }
@@ -220,12 +241,12 @@ int RunInit(const ParsedArgs& args) {
   std::string error;
   std::chrono::milliseconds wait = kDefaultLockWait;
   if (!ReadWaitOption(args, wait, error)) return UsageError(args.Command(), error);
-  // The table took only these values.
   const std::string version = args.Value("windows").value_or("10");
-  const RootWindows windows = version == "xp"   ? RootWindows::WindowsXp
-                              : version == "98" ? RootWindows::Windows98
-                              : version == "95" ? RootWindows::Windows95
-                                                : RootWindows::Windows10;
+  const auto* known = std::find_if(std::begin(kWindowsNames), std::end(kWindowsNames),
+                                   [&version](const WindowsName& n) { return version == n.name; });
+  if (known == std::end(kWindowsNames))
+    return UsageError(args.Command(), "'" + version + "' is not a Windows version a root is made for");
+  const RootWindows windows = known->windows;
   if (!PlatformUsesRootFolder())
     return UsageError(args.Command(), "on Windows the running system is used; there is no root to make");
   const std::string dir = args.Value("root").value_or(DefaultRootDir());

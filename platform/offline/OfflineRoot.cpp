@@ -43,7 +43,8 @@ struct WineVersionName {
 };
 
 constexpr WineVersionName kWineVersions[] = {
-    {"win10", {kPlatformWin32Nt, 10, 0, 19045}},  {"win81", {kPlatformWin32Nt, 6, 3, 9600}},
+    {"win11", {kPlatformWin32Nt, 10, 0, 22631}},  {"win10", {kPlatformWin32Nt, 10, 0, 19045}},
+    {"win81", {kPlatformWin32Nt, 6, 3, 9600}},
     {"win8", {kPlatformWin32Nt, 6, 2, 9200}},     {"win7", {kPlatformWin32Nt, 6, 1, 7601}},
     {"win2008r2", {kPlatformWin32Nt, 6, 1, 7601}}, {"win2008", {kPlatformWin32Nt, 6, 0, 6002}},
     {"vista", {kPlatformWin32Nt, 6, 0, 6002}},    {"win2003", {kPlatformWin32Nt, 5, 2, 3790}},
@@ -119,8 +120,8 @@ bool OfflineRoot::Create(const fs::path& dir, RootWindows windows, std::string& 
     error = dir.string() + " already holds registry files";
     return false;
   }
-  const bool win64 = windows == RootWindows::Windows10;
-  const bool family9x = windows == RootWindows::Windows98 || windows == RootWindows::Windows95;
+  const bool win64 = Is64BitWindows(windows);
+  const bool family9x = IsFamily9x(windows);
   const fs::path windowsFolder = dir / "drive_c" / "windows";
   std::vector<fs::path> folders{windowsFolder / (family9x ? "system" : "system32")};
   if (win64) folders.push_back(windowsFolder / "syswow64");
@@ -166,6 +167,9 @@ std::string_view WineNameOf(RootWindows windows) {
     case RootWindows::WindowsXp: return "winxp";
     case RootWindows::Windows98: return "win98";
     case RootWindows::Windows95: return "win95";
+    case RootWindows::Windows81: return "win81";
+    case RootWindows::Windows11:
+    case RootWindows::Windows11Arm64: return "win11";
     case RootWindows::Windows10: break;
   }
   return "win10";

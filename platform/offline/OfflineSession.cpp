@@ -1,5 +1,6 @@
 #include "platform/offline/OfflineSession.h"
 
+#include "platform/offline/NoInputLanguageApi.h"
 #include "platform/offline/OfflineFileLoader.h"
 #include "platform/offline/OfflineProfile.h"
 #include "platform/offline/OfflineRegistry.h"
@@ -46,6 +47,7 @@ std::optional<SystemPorts> OpenSystem(const std::string& rootDir, CodePages& cod
   ports.loader = std::make_unique<OfflineFileLoader>(files->Share());
   ports.systemFiles = std::move(files);
   ports.lock = OpenActionLock(rootDir);
+  ports.inputLanguages = std::make_unique<NoInputLanguageApi>();
   return ports;
 }
 

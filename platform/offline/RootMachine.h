@@ -11,9 +11,6 @@
 
 namespace tastora {
 
-inline constexpr char kEnvironmentKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
-inline constexpr char kProcessorArchitecture[] = "PROCESSOR_ARCHITECTURE";
-
 Processor RootMachine(RegistryBackend& registry, const OfflineRoot& root);
 
 }  // namespace tastora

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32InputLanguageApi.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32FileWriter.h"
 #include "platform/win32/Win32LibraryLoader.h"
@@ -76,6 +77,7 @@ std::optional<SystemPorts> OpenSystem(const std::string& rootDir, CodePages&, Di
   ports.writer = std::make_unique<Win32FileWriter>();
   ports.loader = std::make_unique<Win32LibraryLoader>();
   ports.lock = OpenActionLock(rootDir);
+  ports.inputLanguages = std::make_unique<Win32InputLanguageApi>();
   return ports;
 }
 
