@@ -9,7 +9,7 @@ std::span<const CliCommand> CliCommands() {
       {"build", "build DATAFILE -o OUT32.dll [--x64 OUT64.dll] [--arm64 OUTARM64.dll] [--native32 OUTNT.dll]", "write a data file as layout libraries", RunBuild},
       {"create", "create TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no] [--wait SECONDS]", "make a layout from a template and install a data file onto it", RunCreate},
       {"export", "export (FILE | --us) [-o OUT]", "write a layout as an editable markup data file", RunExport},
-      {"init", "init [--root DIR] [--windows 10|xp|98|95] [--wait SECONDS]", "make a Windows root folder with a few layouts", RunInit},
+      {"init", "init [--root DIR] [--windows 11|11-arm64|10|8.1|xp|98|95] [--wait SECONDS]", "make a Windows root folder with a few layouts", RunInit},
       {"install", "install POS FILE [--root DIR] [--yes|--no] [--wait SECONDS]", "install a data file over a catalogue entry", RunInstall},
       {"keys", "keys", "print the key table with the US layout's characters", RunKeys},
       {"list", "list [--root DIR] [--tsv]", "print the layout catalogue", RunList},
