@@ -24,6 +24,7 @@ using klc::ToUtf8;
 
 constexpr uint16_t kLigatureMark = 0xF002;  // a cell that types its ligature
 constexpr int kNoSlot = -1;
+constexpr int kNumpadMultiplyKey = 62;
 
 struct Token {
   std::u16string text;
@@ -107,6 +108,12 @@ class KlcReader {
   void Run(std::u16string_view text) {
     Clear(layout_, state_);
     state_.deadKeyNames.Empty();
+    // The keys without a LAYOUT line send what the compiler gives them.
+    for (int n = kFirstNonTypingKey; n <= kKeyCount; ++n) {
+      const uint16_t expected = KeyRow(n).expectedVk;
+      if (expected != 0 && (expected & 0xFF) == (layout_.Key(n).vk & 0xFF)) layout_.Key(n).vk = expected;
+    }
+    layout_.Key(kNumpadMultiplyKey).vk |= kVkMultiVk;
     for (const klc::FixedKey& fixed : klc::kFixedKeys)
       std::copy(fixed.chars.begin(), fixed.chars.end(), layout_.Key(fixed.key).chars.begin());
     size_t at = 0;
