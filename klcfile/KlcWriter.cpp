@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "format/StandardScanCodes.h"
 #include "klcfile/KlcFile.h"
 #include "klcfile/KlcFormat.h"
 #include "klcfile/KlcText.h"
@@ -32,7 +33,9 @@ std::u16string Hex(uint32_t value, int digits) {
 }
 
 std::string KeyText(int n) {
-  return std::string(KeyRow(n).description) + " (scan code " + klc::ToUtf8(Hex(KeyRow(n).scan, 2)) + ")";
+  const std::string scan = klc::ToUtf8(Hex(KeyRow(n).scan, 2));
+  if (n < kFirstKeypadKey) return "the key of scan code " + scan;
+  return std::string(KeyRow(n).description) + " (scan code " + scan + ")";
 }
 
 // Letters and digits stand as themselves, everything else in hexadecimal.
@@ -143,12 +146,13 @@ class KlcWriter {
       if (own || given)
         keys_.push_back(n);
       else if (n >= kFirstKeypadKey && n <= kLastKeypadKey && !TypesAsFixed(n, typing))
-        Note(KeyText(n) + " types other characters than a .klc file gives it; they are left out");
+        Note(KeyText(n) + " types otherwise than a .klc file lets the keypad type; its own characters are left out");
       else if (n > kLastKeypadKey && HasCharacters(typing) && !IsSpecialDefault(typing) && !key.AssignedChar)
         Note(KeyText(n) + " types characters a .klc file has no line for; they are left out");
     }
     for (int i = 0; i < layout_.unresolvedCount; ++i) {
       const UnresolvedKey& u = layout_.unresolved[size_t(i)];
+      if (kbd::IsStandardScanCode(u.scan, u.extended != 0, u.vk)) continue;
       Note("scan code " + std::string(u.extended ? "E0 " : "") + klc::ToUtf8(Hex(u.scan, 2)) + " (VK " +
            klc::ToUtf8(Hex(u.vk & 0xFF, 2)) + ") is not a key a .klc file has a line for; left out");
     }

@@ -6,16 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/ExportLayout.h"
 #include "app/LayoutFileImport.h"
 #include "klcfile/KlcFile.h"
+#include "klcfile/KlcText.h"
 #include "model/KeyboardLayout.h"
 #include "model/Keypad.h"
 #include "model/ProcessState.h"
+#include "platform/offline/HostFileSystem.h"
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/PeImageLoader.h"
 #include "reader/LayoutLibraryReader.h"
@@ -156,6 +160,71 @@ TEST(KlcFile, FilesTypeAsTheirCompiledLayoutsAndSurviveTheTrips) {
     const auto rebuilt = Behaviour(BuildLayoutImage64(*again.layout, *again.state, "layout.dll").bytes, Zeros::Kept);
     ASSERT_TRUE(rebuilt);
     EXPECT_TRUE(*ours == *rebuilt) << "first vs rebuilt:" << Differences(*ours, *rebuilt);
+  }
+}
+
+// What the user is asked, and what the program takes from a file for itself.
+TEST(KlcFile, AskedBeforeLeavingOutAndNamedByTheFile) {
+  const std::string data = std::string(TASTORA_TEST_DATA) + "/klc/";
+  const struct {
+    const char* file;
+    bool agree;
+    bool loaded;
+    std::optional<std::pair<int32_t, std::string>> languageAndName;  // for `create` without LANG and NAME
+  } cases[] = {
+      {"basic.klc", false, true,
+       std::pair{0x0409, "Basic test layout with a long name for the registry and the language bar"}},
+      {"columns.klc", false, true, std::pair{0x041A, "Columns out of order"}},
+      {"refused.klc", true, true, std::pair{0x0407, "What a layout cannot carry"}},
+      {"refused.klc", false, false, std::pair{0x0407, "What a layout cannot carry"}},
+      {"../../../examples/tastora-demo.vyr2000", true, true, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + (c.agree ? " agreed" : " declined"));
+    testing::MemoryFileSystem files;
+    files.Put("in", testing::ReadHost(data + c.file));
+    RecordingDialogs dialogs;
+    dialogs.answer = c.agree;
+    IconvCodePages codePages;
+    ProcessState state;
+    auto layout = std::make_unique<KeyboardLayout>();
+    ResetToDefault(*layout, state);
+    const auto before = std::make_unique<KeyboardLayout>(*layout);
+    const bool loaded = ImportUserLayoutFile("in", *layout, state, DataFilePorts{files, dialogs, codePages});
+    EXPECT_EQ(loaded, c.loaded);
+    if (!loaded) {
+      EXPECT_EQ(std::memcmp(layout.get(), before.get(), sizeof *layout), 0);
+    }
+
+    std::string error;
+    const auto given = LanguageAndNameOfFile("in", files, error);
+    ASSERT_EQ(given.has_value(), c.languageAndName.has_value()) << error;
+    if (given) {
+      EXPECT_EQ(std::pair(given->language, given->name), *c.languageAndName);
+    }
+  }
+}
+
+// A library with states a .klc file has no column for: said, and written only when the user agrees.
+TEST(KlcFile, ExportSaysWhatItLeavesOut) {
+  const std::string path = std::string(TASTORA_TEST_LAYOUTS_DIR) + "/columns-x86_64.dll";
+  if (testing::ReadHost(path).empty()) GTEST_SKIP() << "no MinGW-built libraries";
+  HostFileSystem host;
+  IconvCodePages codePages;
+  PeImageLoader loader;
+  for (const bool agree : {false, true}) {
+    RecordingDialogs dialogs;
+    dialogs.answer = agree;
+    ProcessState state;
+    const auto bytes = ExportLayoutAs(path, "out.klc", state, LayoutSourcePorts{host, dialogs, codePages, loader});
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_NE(dialogs.questions[0].find("Shift+Alt, a shift state a .klc file has no column for"), std::string::npos);
+    ASSERT_EQ(bytes.has_value(), agree);
+    if (!bytes) continue;
+    const std::u16string text = DecodeKlcText(Bytes(*bytes));
+    EXPECT_EQ(bytes->substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(klc::ToUtf8(text.substr(0, 11)), "KBD\tcolumns");
+    EXPECT_NE(text.find(u"\r\nENDKBD\r\n"), std::u16string::npos);
   }
 }
 
