@@ -284,7 +284,8 @@ class KlcReader {
       const int slot = columns_[column];
       const Cell cell = Character(tokens[i].text, true);
       if (slot == kNoSlot) {
-        if (cell.kind != Cell::Kind::None) Note(Quote(tokens[i].text) + " stands in a column the layout has no room for");
+        if (cell.kind != Cell::Kind::None)
+          Note(Quote(tokens[i].text) + " stands in a column the layout has no room for");
         continue;
       }
       const size_t s = size_t(slot + offset);
@@ -375,7 +376,8 @@ class KlcReader {
     const Cell result = Character(tokens[1].text, false);
     if (base.kind != Cell::Kind::Character || result.kind != Cell::Kind::Character) return;
     if (layout_.deadCount >= kMaxDeadKeys)
-      return Note("more than " + std::to_string(kMaxDeadKeys) + " dead-key entries, more than a layout holds; left out");
+      return Note("more than " + std::to_string(kMaxDeadKeys) +
+                  " dead-key entries, more than a layout holds; left out");
     layout_.deadKeys[size_t(layout_.deadCount++)] = DeadKeyEntry{accent_, base.ch, result.ch};
   }
 

@@ -182,8 +182,18 @@ class KlcWriter {
       }
   }
 
+  // The KBD name stands bare and names the compiled files: letters, digits and '_' only.
+  std::u16string KbdName() const {
+    std::u16string name;
+    for (char16_t c : header_.name)
+      if ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_') name += c;
+    return name.empty() ? u"layout" : name;
+  }
+
   void Header() {
-    Line(u"KBD\t" + header_.name + u"\t" + Quoted(header_.description));
+    const bool plainVersion =
+        !header_.version.empty() && header_.version.find_first_of(u" \t\"") == std::u16string::npos;
+    Line(u"KBD\t" + KbdName() + u"\t" + Quoted(header_.description));
     Line(u"");
     Line(u"COPYRIGHT\t" + Quoted(header_.copyright));
     Line(u"");
@@ -193,7 +203,7 @@ class KlcWriter {
     Line(u"");
     Line(u"LOCALEID\t\"" + Hex(header_.localeId, 8) + u"\"");
     Line(u"");
-    Line(u"VERSION\t" + header_.version);
+    Line(u"VERSION\t" + (plainVersion ? header_.version : u"1.0"));
     Line(u"");
     if (layout_.altgr_used || layout_.ShiftLockOrig || layout_.LRMRLM) {
       Line(u"ATTRIBUTES");

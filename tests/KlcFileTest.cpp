@@ -74,7 +74,8 @@ Loaded Load(const std::vector<uint8_t>& bytes, const char* name = "layout.klc") 
   Loaded out;
   out.state->unattended = true;
   ResetToDefault(*out.layout, *out.state);
-  EXPECT_TRUE(ImportUserLayoutFile(name, *out.layout, *out.state, DataFilePorts{files, dialogs, codePages}, &out.header));
+  const DataFilePorts ports{files, dialogs, codePages};
+  EXPECT_TRUE(ImportUserLayoutFile(name, *out.layout, *out.state, ports, &out.header));
   AdjustNumpad(*out.layout, *out.state);
   NormaliseUnassignedKeys(*out.layout, *out.state);
   out.questions = dialogs.questions;
