@@ -187,6 +187,42 @@ _Static_assert(sizeof(ScanVk) == 4 && sizeof(DeadKey) == 8 && sizeof(Ligature4) 
 #define FULL_E0_SCAN_TO_VK {                                                                 \
   PC_E0_SCAN_CODES(VK_RETURN | KBDEXT), {0x5E, 0x5E | KBDEXT}, {0x63, 0xE4 | KBDEXT}, {0, 0} }
 
+/* The rows a layout compiled from a ".klc" file always has beside its own
+   keys: the control keys and the keypad operators (plain, Shift, Ctrl), and
+   the keypad digits. */
+#define KLC_CONTROL_ROWS                                                                      \
+  {VK_TAB, 0, {'\t', '\t', WCH_NONE}}, {VK_BACK, 0, {0x08, 0x08, 0x7F}},                       \
+  {VK_ESCAPE, 0, {0x1B, 0x1B, 0x1B}}, {VK_RETURN, 0, {'\r', '\r', '\n'}},                      \
+  {VK_ADD, 0, {'+', '+', WCH_NONE}}, {VK_SUBTRACT, 0, {'-', '-', WCH_NONE}},                  \
+  {VK_MULTIPLY, 0, {'*', '*', WCH_NONE}}, {VK_DIVIDE, 0, {'/', '/', WCH_NONE}}
+#define KLC_NUMPAD_ROWS                                                                       \
+  {VK_NUMPAD0, 0, {'0'}}, {VK_NUMPAD0 + 1, 0, {'1'}}, {VK_NUMPAD0 + 2, 0, {'2'}},              \
+  {VK_NUMPAD0 + 3, 0, {'3'}}, {VK_NUMPAD0 + 4, 0, {'4'}}, {VK_NUMPAD0 + 5, 0, {'5'}},          \
+  {VK_NUMPAD0 + 6, 0, {'6'}}, {VK_NUMPAD0 + 7, 0, {'7'}}, {VK_NUMPAD0 + 8, 0, {'8'}},          \
+  {VK_NUMPAD0 + 9, 0, {'9'}}
+
+/* The descriptor of such a layout: the whole scan-code table, and the
+   layout's own `modifiers`, `charTables`, `deadKeys` and `ligatures` (of
+   entries `ligatureLength` characters long). */
+#define KLC_LAYOUT_TABLES(flags, ligatureLength)                                              \
+  _Pragma("GCC diagnostic ignored \"-Woverride-init\"")                                        \
+  static const uint16_t scanToVk[] = FULL_SCAN_TO_VK;                                        \
+  static const ScanVk e0ScanToVk[] = FULL_E0_SCAN_TO_VK;                                     \
+  static const KbdTables tables = {                                                          \
+      .charModifiers = {.p = &modifiers},                                                    \
+      .vkToWcharTable = {.p = charTables},                                                   \
+      .deadKey = {.p = deadKeys},                                                            \
+      .vscToVk = {.p = scanToVk},                                                            \
+      .maxVscToVk = sizeof scanToVk / sizeof scanToVk[0],                                    \
+      .vscToVkE0 = {.p = e0ScanToVk},                                                        \
+      .localeFlags = flags,                                                                  \
+      .lgMax = ligatureLength,                                                               \
+      .lgEntrySize = sizeof ligatures[0],                                                    \
+      .ligature = {.p = ligatures},                                                          \
+      .type = 4,                                                                             \
+  };                                                                                         \
+  EXPORT_TABLES(tables)
+
 #define EXPORT_TABLES(tables) \
   __declspec(dllexport) const KbdTables *KbdLayerDescriptor(void) { return &tables; }
 

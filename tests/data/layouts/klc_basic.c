@@ -54,14 +54,8 @@ static const VkToWchars5 rows5[] = {
     {VK_SPACE, 0, {' ', ' ', ' ', 0xA0, NONE}},
     {VK_CANCEL, 0, {0x03, 0x03, NONE, 0x03, NONE}},
     {0, 0, {0, 0, 0, 0, 0}}};
-static const VkToWchars3 rows3[] = {
-    {VK_TAB, 0, {'\t', '\t', NONE}}, {VK_BACK, 0, {0x08, 0x08, 0x7F}}, {VK_ESCAPE, 0, {0x1B, 0x1B, 0x1B}},
-    {VK_RETURN, 0, {'\r', '\r', '\n'}}, {VK_ADD, 0, {'+', '+', NONE}}, {VK_SUBTRACT, 0, {'-', '-', NONE}},
-    {VK_MULTIPLY, 0, {'*', '*', NONE}}, {VK_DIVIDE, 0, {'/', '/', NONE}}, {0, 0, {0, 0, 0}}};
-static const VkToWchars1 rows1[] = {
-    {VK_NUMPAD0, 0, {'0'}}, {VK_NUMPAD0 + 1, 0, {'1'}}, {VK_NUMPAD0 + 2, 0, {'2'}}, {VK_NUMPAD0 + 3, 0, {'3'}},
-    {VK_NUMPAD0 + 4, 0, {'4'}}, {VK_NUMPAD0 + 5, 0, {'5'}}, {VK_NUMPAD0 + 6, 0, {'6'}},
-    {VK_NUMPAD0 + 7, 0, {'7'}}, {VK_NUMPAD0 + 8, 0, {'8'}}, {VK_NUMPAD0 + 9, 0, {'9'}}, {0, 0, {0}}};
+static const VkToWchars3 rows3[] = {KLC_CONTROL_ROWS, {0, 0, {0, 0, 0}}};
+static const VkToWchars1 rows1[] = {KLC_NUMPAD_ROWS, {0, 0, {0}}};
 static const VkToWcharTable charTables[] = {
     CHAR_TABLE(rows5, 5), CHAR_TABLE(rows3, 3), CHAR_TABLE(rows1, 1), {{.p = 0}, 0, 0}};
 
@@ -72,22 +66,4 @@ static const DeadKey deadKeys[] = {
 static const Ligature4 ligatures[] = {
     {'Q', 4, {'f', 'f', 'i', NONE}}, {'W', 3, {'1', '/', '2', NONE}}, {0, 0, {0, 0, 0, 0}}};
 
-#pragma GCC diagnostic ignored "-Woverride-init"
-static const uint16_t scanToVk[] = FULL_SCAN_TO_VK;
-static const ScanVk e0ScanToVk[] = FULL_E0_SCAN_TO_VK;
-
-static const KbdTables tables = {
-    .charModifiers = {.p = &modifiers},
-    .vkToWcharTable = {.p = charTables},
-    .deadKey = {.p = deadKeys},
-    .vscToVk = {.p = scanToVk},
-    .maxVscToVk = sizeof scanToVk / sizeof scanToVk[0],
-    .vscToVkE0 = {.p = e0ScanToVk},
-    .localeFlags = 0x0001,
-    .lgMax = 4,
-    .lgEntrySize = sizeof(Ligature4),
-    .ligature = {.p = ligatures},
-    .type = 4,
-};
-
-EXPORT_TABLES(tables)
+KLC_LAYOUT_TABLES(0x0001, 4)
