@@ -199,8 +199,11 @@ class KlcWriter {
     Line(u"");
     Line(u"COMPANY\t" + Quoted(header_.company));
     Line(u"");
-    Line(u"LOCALENAME\t" + Quoted(header_.localeName));
-    Line(u"");
+    // Files of the creator's older versions have no locale name, and it reads them.
+    if (!header_.localeName.empty()) {
+      Line(u"LOCALENAME\t" + Quoted(header_.localeName));
+      Line(u"");
+    }
     Line(u"LOCALEID\t\"" + Hex(header_.localeId, 8) + u"\"");
     Line(u"");
     Line(u"VERSION\t" + (plainVersion ? header_.version : u"1.0"));
