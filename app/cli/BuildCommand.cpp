@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/LayoutFileImport.h"
 #include "app/cli/Commands.h"
 #include "app/cli/TerminalDialogs.h"
 #include "datafile/ImportErrors.h"
@@ -22,7 +23,8 @@ namespace tastora {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: tastora build DATAFILE -o OUT32.dll [--x64 OUT64.dll] [--arm64 OUTARM64.dll] [--native32 OUT.dll]\n";
+    "usage: tastora build DATAFILE -o OUT32.dll [--x64 OUT64.dll] [--arm64 OUTARM64.dll] [--native32 OUT.dll] "
+    "[--yes]\n";
 
 struct BuildArgs {
   std::string input;
@@ -30,6 +32,7 @@ struct BuildArgs {
   std::string out64;
   std::string outArm64;
   std::string outNative32;  // for a Windows that is 32-bit throughout
+  bool yes = false;         // build what a .klc file holds even where the layout cannot carry all of it
 };
 
 std::optional<BuildArgs> ParseArgs(const std::vector<std::string>& args) {
@@ -43,6 +46,8 @@ std::optional<BuildArgs> ParseArgs(const std::vector<std::string>& args) {
       parsed.outArm64 = args[++i];
     } else if (args[i] == "--native32" && i + 1 < args.size() && parsed.outNative32.empty()) {
       parsed.outNative32 = args[++i];
+    } else if (args[i] == "--yes") {
+      parsed.yes = true;
     } else if (!args[i].empty() && args[i][0] != '-' && parsed.input.empty()) {
       parsed.input = args[i];
     } else {
@@ -61,7 +66,7 @@ bool ImportLayout(const std::string& path, KeyboardLayout& layout, ProcessState&
   auto codePages = MakeCodePages();
   ResetToDefault(layout, state);
   try {
-    if (!ImportLayoutFile(path, layout, state, DataFilePorts{*files, dialogs, *codePages})) {
+    if (!ImportUserLayoutFile(path, layout, state, DataFilePorts{*files, dialogs, *codePages})) {
       std::fprintf(stderr, "tastora build: %s was not read as a complete layout.\n", path.c_str());
       return false;
     }
@@ -101,7 +106,7 @@ int RunBuild(const std::vector<std::string>& args) {
   }
   ProcessState state;
   state.unattended = true;
-  TerminalDialogs dialogs(stderr, stderr, false);
+  TerminalDialogs dialogs(stderr, stderr, parsed->yes);
   auto layout = std::make_unique<KeyboardLayout>();
   if (!ImportLayout(parsed->input, *layout, state, dialogs)) return kExitFailure;
 

@@ -14,8 +14,9 @@
 namespace tastora {
 namespace {
 
-constexpr char kUsage[] = "usage: tastora export (FILE | --us) [-o OUT]\n"
-    "FILE is a layout library (.dll), an older-family layout file (.kbd) or a layout data file (.vyr2000).\n";
+constexpr char kUsage[] = "usage: tastora export (FILE | --us) [-o OUT] [--yes]\n"
+    "FILE is a layout library (.dll), an older-family layout file (.kbd), a layout data file (.vyr2000)\n"
+    "or a .klc file. OUT ending in .klc gets a .klc file, any other a layout data file.\n";
 
 }  // namespace
 
@@ -23,11 +24,14 @@ int RunExport(const std::vector<std::string>& args) {
   std::string input;
   std::string output;
   bool us = false;
+  bool yes = false;  // export what a .klc file can hold of the layout
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "-o" && i + 1 < args.size()) {
       output = args[++i];
     } else if (args[i] == "--us") {
       us = true;
+    } else if (args[i] == "--yes") {
+      yes = true;
     } else if (!args[i].empty() && args[i][0] != '-' && input.empty()) {
       input = args[i];
     } else {
@@ -45,12 +49,12 @@ int RunExport(const std::vector<std::string>& args) {
   auto files = MakeFileSystem();
   auto codePages = MakeCodePages();
   auto loader = MakeLibraryLoader();
-  TerminalDialogs dialogs(stderr, stderr, false);
+  TerminalDialogs dialogs(stderr, stderr, yes);
   const LayoutSourcePorts ports{*files, dialogs, *codePages, *loader};
 
   std::optional<std::string> markup;
   try {
-    markup = us ? ExportDefaultLayout(state) : ExportLayoutFile(input, state, ports);
+    markup = ExportLayoutAs(us ? std::string() : input, output, state, ports);
   } catch (const ImportError& e) {
     // The file's name under the text: the error says what, not where.
     MessagesAboutFile(dialogs, input).ShowError(e.what(), "");

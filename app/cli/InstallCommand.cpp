@@ -114,7 +114,9 @@ int Usage(const char* command, const std::string& error, const char* usage) {
 }
 
 constexpr char kInstallUsage[] = "usage: tastora install POS FILE [--root DIR] [--yes|--no] [--wait SECONDS]\n";
-constexpr char kCreateUsage[] = "usage: tastora create TEMPLATE FILE LANG NAME [--root DIR] [--yes|--no] [--wait SECONDS]\n";
+constexpr char kCreateUsage[] =
+    "usage: tastora create TEMPLATE FILE [LANG NAME] [--root DIR] [--yes|--no] [--wait SECONDS]\n"
+    "LANG and NAME may be left out for a .klc FILE, which gives them.\n";
 constexpr char kNewUsage[] = "usage: tastora new TEMPLATE LANG NAME [--root DIR] [--wait SECONDS]\n";
 constexpr char kRestoreUsage[] = "usage: tastora restore POS [--root DIR] [--yes|--no] [--wait SECONDS]\n";
 constexpr char kRemoveUsage[] = "usage: tastora remove POS [--root DIR] [--yes|--no] [--wait SECONDS]\n";
@@ -126,10 +128,13 @@ int RunForm(const char* command, const char* usage, const std::vector<std::strin
   Options options;
   std::string error;
   if (!TakeOptions(args, options, error)) return Usage(command, error, usage);
-  if (options.operands.size() != count)
+  // A create may leave the language and name to its (.klc) file.
+  const bool fromFile = count == 4 && options.operands.size() == 2;
+  if (options.operands.size() != count && !fromFile)
     return Usage(command, "expected " + std::to_string(count) + " arguments", usage);
   CommandLine commandLine;
   if (!ParseCommandLine(options.operands, commandLine, error)) return Usage(command, error, usage);
+  if (fromFile) commandLine.create = CommandLine::Create{0, "", true};
   return RunParsed(command, options, commandLine);
 }
 
