@@ -1,5 +1,6 @@
 #include "app/MainActions.h"
 
+#include "app/LayoutFileImport.h"
 #include "datafile/ImportErrors.h"
 #include "datafile/LayoutDataFile.h"
 #include "datafile/XmlReader.h"
@@ -195,16 +196,20 @@ std::optional<int> MainActions::FindByLayoutText(const std::string& name) const 
 }
 
 bool MainActions::IsDataFileName(const std::string& dataFile) {
-  if (EndsWithNoCase(dataFile, kDataFileExtension)) return true;
-  dialogs_.ShowError(
-      "The file " + dataFile + " is not a layout data file (" + kDataFileExtension + ").\r" + kNotInstalled, "Error");
+  if (EndsWithNoCase(dataFile, kDataFileExtension) || EndsWithNoCase(dataFile, kKlcFileExtension) ||
+      IsKlcLayoutFile(dataFile, *system_.files))
+    return true;
+  dialogs_.ShowError("The file " + dataFile + " is not a layout data file (" + kDataFileExtension + ") or a " +
+                         kKlcFileExtension + " layout file.\r" + kNotInstalled,
+                     "Error");
   return false;
 }
 
 bool MainActions::LoadDataFile(const std::string& dataFile, KeyboardLayout& layout) {
   const std::string notLoaded = "The layout data file " + dataFile + " could not be loaded.\r" + kNotInstalled;
   try {
-    if (ImportLayoutFile(dataFile, layout, state_, DataFilePorts{*system_.files, dialogs_, codePages_})) return true;
+    if (ImportUserLayoutFile(dataFile, layout, state_, DataFilePorts{*system_.files, dialogs_, codePages_}))
+      return true;
   } catch (const ImportError& e) {
     dialogs_.ShowError(e.what(), "Error");
   } catch (const FileOpenError& e) {
@@ -440,7 +445,18 @@ InstallResult MainActions::RunCommandLine(const CommandLine& commandLine) {
   CommandLineMode = true;
   state_.unattended = true;
   if (!commandLine.create) return Edit(commandLine.position, commandLine.dataFile);
-  return Create(commandLine.position, commandLine.create->language, commandLine.create->name, commandLine.dataFile);
+  CommandLine::Create create = *commandLine.create;
+  if (create.fromFile) {
+    std::string error;
+    const auto given = LanguageAndNameOfFile(commandLine.dataFile, *system_.files, error);
+    if (!given) {
+      dialogs_.ShowError(error, "Error");
+      return InstallResult::Failed;
+    }
+    create.language = given->language;
+    create.name = given->name;
+  }
+  return Create(commandLine.position, create.language, create.name, commandLine.dataFile);
 }
 
 }  // namespace tastora

@@ -31,6 +31,7 @@ struct ProcessState;
 inline constexpr char kImportedSuccessfully[] = "Layout imported successfully.";
 inline constexpr char kInstallCancelled[] = "The install was cancelled; the layout was not changed.";
 inline constexpr char kDataFileExtension[] = ".vyr2000";
+inline constexpr char kKlcFileExtension[] = ".klc";
 
 // The Windows program's own command line: a catalogue position and a data
 // file; or a template position, a data file, a language and a layout name.
@@ -40,6 +41,7 @@ struct CommandLine {
   struct Create {
     int32_t language = 0;
     std::string name;
+    bool fromFile = false;  // the language and name are the ".klc" file's own
   };
   std::optional<Create> create;
 };

@@ -42,10 +42,11 @@ const std::map<std::string, std::set<std::string>>& AllowedBelow() {
       {"writer", {"writer", "model", "format", "platform"}},
       {"datafile", {"datafile", "model", "format", "platform"}},
       {"kbdfile", {"kbdfile", "model", "format", "platform"}},
-      {"system", {"system", "reader", "writer", "datafile", "kbdfile", "model", "format", "platform"}},
+      {"klcfile", {"klcfile", "model", "format", "platform"}},
+      {"system", {"system", "reader", "writer", "datafile", "kbdfile", "klcfile", "model", "format", "platform"}},
       {"widgets", {"widgets", "model", "platform"}},
       {"app",
-       {"app", "widgets", "system", "reader", "writer", "datafile", "kbdfile", "model", "format", "platform",
+       {"app", "widgets", "system", "reader", "writer", "datafile", "kbdfile", "klcfile", "model", "format", "platform",
         "platform implementation"}},
   };
   return allowed;

@@ -13,6 +13,7 @@
 #include "platform/PlatformFactory.h"
 #include "platform/offline/IconvCodePages.h"
 #include "platform/offline/OfflineSystemFiles.h"
+#include "reader/LibraryMachine.h"
 #include "tests/TestFiles.h"
 #include "tests/TestRoots.h"
 
@@ -90,20 +91,31 @@ TEST(OfflineSystemFiles, TheSystemFolderAndTheSwitchFollowTheRootsWindows) {
 TEST(OfflineSystemFiles, TheNativeMachineIsTheRootsProcessor) {
   struct Case {
     RootWindows windows;
-    const char* architecture;  // none: the value is not there
+    const char* architecture;  // none: the value is not there (or as init wrote it)
     Processor machine;
+    testing::RootContents contents = testing::RootContents::kEmpty;
+    uint16_t nativeLibrary = 0;  // the machine of init's native US library
   };
   const Case cases[] = {
       {RootWindows::Windows10, nullptr, Processor::X64},   {RootWindows::WindowsXp, nullptr, Processor::X86},
       {RootWindows::Windows10, "ARM64", Processor::Arm64}, {RootWindows::Windows10, "arm64", Processor::Arm64},
       {RootWindows::Windows10, "AMD64", Processor::X64},   {RootWindows::WindowsXp, "x86", Processor::X86},
       {RootWindows::Windows10, "IA64", Processor::X64},    {RootWindows::WindowsXp, "", Processor::X86},
+      {RootWindows::Windows11Arm64, nullptr, Processor::Arm64, testing::RootContents::kInitialized, 0xAA64},
+      {RootWindows::Windows11, nullptr, Processor::X64, testing::RootContents::kInitialized, 0x8664},
+      {RootWindows::Windows81, nullptr, Processor::X64, testing::RootContents::kInitialized, 0x8664},
+      {RootWindows::WindowsXp, nullptr, Processor::X86, testing::RootContents::kInitialized, 0x014C},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.architecture ? c.architecture : "(none)");
+    SCOPED_TRACE(std::string(WineNameOf(c.windows)) + " " + (c.architecture ? c.architecture : "(none)"));
     TempDir dir{"tastora-files"};
-    testing::MakeRoot(dir.path.string(), c.windows);
+    testing::MakeRoot(dir.path.string(), c.windows, c.contents);
     if (c.architecture) testing::SetProcessorArchitecture(dir.path.string(), c.architecture);
+    if (c.nativeLibrary) {
+      const std::string library = ReadHost(dir.path / "drive_c" / "windows" / "system32" / "kbdus.dll");
+      EXPECT_EQ(LibraryMachine(std::span(reinterpret_cast<const uint8_t*>(library.data()), library.size())),
+                c.nativeLibrary);
+    }
     IconvCodePages codePages;
     RecordingDialogs dialogs;
     std::string error;

@@ -2,7 +2,9 @@
 // loader APIs, run by the Windows program's own command line: afterwards the
 // offline build sees the new registrations, and Wine's loader loads the
 // 64-bit libraries the Windows build wrote. The layouts it made it then
-// removes again, and the offline build sees them gone.
+// removes again, and the offline build sees them gone. The prefix says it is
+// Windows 10, so the user's language list is kept too: through a stand-in
+// input.dll that records the calls, and the keys the program writes itself.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -82,7 +84,11 @@ TEST(WineInstall, TheWindowsBuildInstallsCreatesAndRemovesFromItsCommandLine) {
       {layouts + "00000409", "Layout File", "kbdus.dll"}, {layouts + "00000409", "Layout Text", "US"},
       {layouts + "00000407", "Layout File", "KBDGR.DLL"}, {layouts + "00000407", "Layout Text", "German"},
       {R"(HKCU\Keyboard Layout\Preload)", "1", "00000409"}, {R"(HKCU\Keyboard Layout\Preload)", "2", "00000407"},
+      {R"(HKCU\Software\Wine)", "Version", "win10"},
   };
+  const std::string stub = TASTORA_INPUT_STUB;
+  ASSERT_TRUE(fs::exists(stub));
+  fs::copy_file(stub, system32 / "input.dll");
   std::string regAdds;
   for (const auto& add : adds)
     regAdds += wine + " reg add " + Quote(add[0]) + " /v " + Quote(add[1]) + " /t REG_SZ /d " + Quote(add[2]) +
@@ -172,6 +178,21 @@ TEST(WineInstall, TheWindowsBuildInstallsCreatesAndRemovesFromItsCommandLine) {
   }
   for (const auto& [path, walk] : expected) EXPECT_EQ(dumps[path], walk) << path;
 
+  // Windows was asked to list each layout installed onto that the user's
+  // list lacked; as it listed none, the program wrote the keys, starting
+  // from Preload.
+  auto languageList = [&] {
+    IconvCodePages codePages;
+    RecordingDialogs dialogs;
+    std::string error;
+    auto system = OpenSystem(prefix.string(), codePages, dialogs, error);
+    EXPECT_TRUE(system) << error;
+    return system ? LanguageListOf(*system->registry) : LanguageListState{};
+  };
+  const LanguageListState listed{{"en-US", "de-DE", "fr-FR"},
+                                 {{"de-DE/0407:00000407", "1"}, {"en-US/0409:00000409", "1"}, {"fr-FR/040C:0000040C", "1"}}};
+  EXPECT_EQ(languageList(), listed);
+
   // The layouts it made, removed again by it: a second one made, the first
   // removed (the second moves up in Preload to close the gap), then the
   // second; the offline build sees each step.
@@ -198,6 +219,9 @@ TEST(WineInstall, TheWindowsBuildInstallsCreatesAndRemovesFromItsCommandLine) {
     }
     EXPECT_EQ(recorded("Count"), step.recordCount);
   }
+  EXPECT_EQ(languageList(), (LanguageListState{{"en-US", "de-DE"}, {{"de-DE/0407:00000407", "1"}, {"en-US/0409:00000409", "1"}}}));
+  EXPECT_EQ(ReadHost(prefix / "drive_c" / "inputstub.log"),
+            "0409:00000409|0\n040C:0000040C|0\n0407:00010407|0\n040C:0000040C|1\n0407:00010407|1\n");
   EXPECT_EQ(RegisteredLayoutFile(prefix.string(), "0000040C"), "");
   EXPECT_EQ(RegisteredLayoutFile(prefix.string(), "00010407"), "");
   EXPECT_EQ(recorded("0000040C"), "");

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/cli/CommandHelp.h"
+#include "app/LayoutFileImport.h"
 #include "app/cli/Commands.h"
 #include "app/cli/TerminalDialogs.h"
 #include "datafile/ImportErrors.h"
@@ -29,7 +30,7 @@ bool ImportLayout(const std::string& path, KeyboardLayout& layout, ProcessState&
   auto codePages = MakeCodePages();
   ResetToDefault(layout, state);
   try {
-    if (!ImportLayoutFile(path, layout, state, DataFilePorts{*files, dialogs, *codePages})) {
+    if (!ImportUserLayoutFile(path, layout, state, DataFilePorts{*files, dialogs, *codePages})) {
       std::fprintf(stderr, "tastora build: %s was not read as a complete layout.\n", path.c_str());
       return false;
     }
@@ -67,7 +68,7 @@ int RunBuild(const ParsedArgs& args) {
   const std::string& input = args.Positionals()[0];
   ProcessState state;
   state.unattended = true;
-  TerminalDialogs dialogs(stderr, stderr, false);
+  TerminalDialogs dialogs(stderr, stderr, args.Has("yes"));
   auto layout = std::make_unique<KeyboardLayout>();
   if (!ImportLayout(input, *layout, state, dialogs)) return kExitFailure;
 

@@ -24,12 +24,12 @@ int RunExport(const ParsedArgs& args) {
   auto files = MakeFileSystem();
   auto codePages = MakeCodePages();
   auto loader = MakeLibraryLoader();
-  TerminalDialogs dialogs(stderr, stderr, false);
+  TerminalDialogs dialogs(stderr, stderr, args.Has("yes"));
   const LayoutSourcePorts ports{*files, dialogs, *codePages, *loader};
 
   std::optional<std::string> markup;
   try {
-    markup = us ? ExportDefaultLayout(state) : ExportLayoutFile(input, state, ports);
+    markup = ExportLayoutAs(us ? std::string() : input, output, state, ports);
   } catch (const ImportError& e) {
     // The file's name under the text: the error says what, not where.
     MessagesAboutFile(dialogs, input).ShowError(e.what(), "");

@@ -100,23 +100,28 @@ int RunParsed(const char* command, const Options& options, const CommandLine& co
 }
 
 // The command line of one form, read as the Windows program reads its own.
-int RunForm(const ParsedArgs& args) {
+int RunForm(const ParsedArgs& args, bool create) {
   Options options;
   std::string error;
   if (!ReadOptions(args, options, error)) return UsageError(args.Command(), error);
+  const std::vector<std::string>& operands = args.Positionals();
+  if (create && operands.size() == 3)
+    return UsageError(args.Command(), "LANG and NAME go together: both, or neither for a .klc FILE");
   CommandLine commandLine;
-  if (!ParseCommandLine(args.Positionals(), commandLine, error)) return UsageError(args.Command(), error);
+  if (!ParseCommandLine(operands, commandLine, error)) return UsageError(args.Command(), error);
+  // A create may leave the language and name to its (.klc) file.
+  if (create && operands.size() == 2) commandLine.create = CommandLine::Create{0, "", true};
   return RunParsed(commandLine.create ? "create" : "install", options, commandLine);
 }
 
 }  // namespace
 
-int RunInstall(const ParsedArgs& args) { return RunForm(args); }
+int RunInstall(const ParsedArgs& args) { return RunForm(args, false); }
 
-int RunCreate(const ParsedArgs& args) { return RunForm(args); }
+int RunCreate(const ParsedArgs& args) { return RunForm(args, true); }
 
 // The Windows program's own forms: the table took two or four arguments.
-int RunPositional(const ParsedArgs& args) { return RunForm(args); }
+int RunPositional(const ParsedArgs& args) { return RunForm(args, false); }
 
 int RunNew(const ParsedArgs& args) {
   Options options;

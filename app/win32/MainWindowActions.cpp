@@ -19,7 +19,8 @@ std::optional<std::wstring> AskDataFile(HWND owner) {
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = L"VYR2000 files\0*.vyr2000\0";
+  dialog.lpstrFilter =
+      L"Layout files\0*.vyr2000;*.klc\0VYR2000 files\0*.vyr2000\0Keyboard Layout Creator files\0*.klc\0";
   dialog.lpstrFile = path;
   dialog.nMaxFile = MAX_PATH * 4;
   dialog.lpstrTitle = kLoadLayoutCaption;

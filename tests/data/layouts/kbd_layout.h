@@ -159,7 +159,8 @@ _Static_assert(sizeof(ScanVk) == 4 && sizeof(DeadKey) == 8 && sizeof(Ligature4) 
   /* 0x64 */ 0x7C
 
 /* The 0xE0 scan codes of the same keyboard, keypad Enter's VK a parameter. */
-#define PC_E0_SCAN_TO_VK(keypadEnterVk) {                                                    \
+#define PC_E0_SCAN_TO_VK(keypadEnterVk) { PC_E0_SCAN_CODES(keypadEnterVk), {0, 0} }
+#define PC_E0_SCAN_CODES(keypadEnterVk)                                                      \
   {0x10, 0xB1 | KBDEXT}, {0x19, 0xB0 | KBDEXT}, {0x1D, VK_RCONTROL | KBDEXT},                \
   {0x20, 0xAD | KBDEXT}, {0x21, 0xB7 | KBDEXT}, {0x22, 0xB3 | KBDEXT}, {0x24, 0xB2 | KBDEXT}, \
   {0x2E, 0xAE | KBDEXT}, {0x30, 0xAF | KBDEXT}, {0x32, 0xAC | KBDEXT},                       \
@@ -170,7 +171,57 @@ _Static_assert(sizeof(ScanVk) == 4 && sizeof(DeadKey) == 8 && sizeof(Ligature4) 
   {0x5B, 0x5B | KBDEXT}, {0x5C, 0x5C | KBDEXT}, {0x5D, 0x5D | KBDEXT}, {0x5F, 0x5F | KBDEXT}, \
   {0x65, 0xAA | KBDEXT}, {0x66, 0xAB | KBDEXT}, {0x67, 0xA8 | KBDEXT}, {0x68, 0xA9 | KBDEXT}, \
   {0x69, 0xA7 | KBDEXT}, {0x6A, 0xA6 | KBDEXT}, {0x6B, 0xB6 | KBDEXT}, {0x6C, 0xB4 | KBDEXT}, \
-  {0x6D, 0xB5 | KBDEXT}, {0x1C, keypadEnterVk}, {0, 0} }
+  {0x6D, 0xB5 | KBDEXT}, {0x1C, keypadEnterVk}
+
+/* The whole scan-code table of the layouts the usual tools compile (up to
+   0x7F, and Power and Wake among the 0xE0 codes), Caps Lock a VK_CAPITAL.
+   It overrides entries of the shorter one: a file using it ignores
+   -Woverride-init. */
+#define FULL_SCAN_TO_VK {                                                                    \
+  PC_SCAN_CODES(VK_CAPITAL),                                                                 \
+  /* 0x65 */ 0x7D, 0x7E, 0x7F, 0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0xED,               \
+  /* 0x70 */ 0xFF, 0xE9, 0xFF, VK_ABNT_C1, 0xFF, 0xFF, 0x87, 0xFF, 0xFF, 0xFF, 0xFF,           \
+  /* 0x7B */ 0xEB, VK_TAB, 0xFF, VK_ABNT_C2, 0xFF,                                            \
+  [0x5A] = 0xEE, [0x5B] = 0xF1, [0x5C] = 0xEA, [0x5D] = 0xF9, [0x5E] = 0xF5, [0x5F] = 0xF3,   \
+  [0x62] = 0xFB, [0x63] = 0x2F }
+#define FULL_E0_SCAN_TO_VK {                                                                 \
+  PC_E0_SCAN_CODES(VK_RETURN | KBDEXT), {0x5E, 0x5E | KBDEXT}, {0x63, 0xE4 | KBDEXT}, {0, 0} }
+
+/* The rows a layout compiled from a ".klc" file always has beside its own
+   keys: the control keys and the keypad operators (plain, Shift, Ctrl), and
+   the keypad digits. */
+#define KLC_CONTROL_ROWS                                                                      \
+  {VK_TAB, 0, {'\t', '\t', WCH_NONE}}, {VK_BACK, 0, {0x08, 0x08, 0x7F}},                       \
+  {VK_ESCAPE, 0, {0x1B, 0x1B, 0x1B}}, {VK_RETURN, 0, {'\r', '\r', '\n'}},                      \
+  {VK_ADD, 0, {'+', '+', WCH_NONE}}, {VK_SUBTRACT, 0, {'-', '-', WCH_NONE}},                  \
+  {VK_MULTIPLY, 0, {'*', '*', WCH_NONE}}, {VK_DIVIDE, 0, {'/', '/', WCH_NONE}}
+#define KLC_NUMPAD_ROWS                                                                       \
+  {VK_NUMPAD0, 0, {'0'}}, {VK_NUMPAD0 + 1, 0, {'1'}}, {VK_NUMPAD0 + 2, 0, {'2'}},              \
+  {VK_NUMPAD0 + 3, 0, {'3'}}, {VK_NUMPAD0 + 4, 0, {'4'}}, {VK_NUMPAD0 + 5, 0, {'5'}},          \
+  {VK_NUMPAD0 + 6, 0, {'6'}}, {VK_NUMPAD0 + 7, 0, {'7'}}, {VK_NUMPAD0 + 8, 0, {'8'}},          \
+  {VK_NUMPAD0 + 9, 0, {'9'}}
+
+/* The descriptor of such a layout: the whole scan-code table, and the
+   layout's own `modifiers`, `charTables`, `deadKeys` and `ligatures` (of
+   entries `ligatureLength` characters long). */
+#define KLC_LAYOUT_TABLES(flags, ligatureLength)                                              \
+  _Pragma("GCC diagnostic ignored \"-Woverride-init\"")                                        \
+  static const uint16_t scanToVk[] = FULL_SCAN_TO_VK;                                        \
+  static const ScanVk e0ScanToVk[] = FULL_E0_SCAN_TO_VK;                                     \
+  static const KbdTables tables = {                                                          \
+      .charModifiers = {.p = &modifiers},                                                    \
+      .vkToWcharTable = {.p = charTables},                                                   \
+      .deadKey = {.p = deadKeys},                                                            \
+      .vscToVk = {.p = scanToVk},                                                            \
+      .maxVscToVk = sizeof scanToVk / sizeof scanToVk[0],                                    \
+      .vscToVkE0 = {.p = e0ScanToVk},                                                        \
+      .localeFlags = flags,                                                                  \
+      .lgMax = ligatureLength,                                                               \
+      .lgEntrySize = sizeof ligatures[0],                                                    \
+      .ligature = {.p = ligatures},                                                          \
+      .type = 4,                                                                             \
+  };                                                                                         \
+  EXPORT_TABLES(tables)
 
 #define EXPORT_TABLES(tables) \
   __declspec(dllexport) const KbdTables *KbdLayerDescriptor(void) { return &tables; }
