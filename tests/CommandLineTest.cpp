@@ -58,6 +58,7 @@ TEST(CommandLine, HelpAndVersionToTheOutputErrorsToTheErrorStream) {
        "tastora keys: unknown option '--bogus'\nusage: tastora keys\nTry 'tastora keys --help' for more.\n"},
       {{"keys", "extra"}, kHost, kExitUsage, false, "tastora keys: unexpected argument 'extra'"},
       {{"install", "0"}, kHost, kExitUsage, false, "tastora install: missing FILE"},
+      {{"create", "0", "x.klc", "0407"}, kHost, kExitUsage, false, "LANG and NAME go together"},
       {{"export", "--us", "-o"}, kHost, kExitUsage, false, "--output needs a value (OUT)"},
       {{"export", "--us", "--output="}, kHost, kExitUsage, false, "--output needs a value (OUT)"},
       {{"export", "--us=yes"}, kHost, kExitUsage, false, "--us takes no value"},
