@@ -44,7 +44,7 @@ constexpr char kStyle[] =
     ".k{fill:#fdfdfd;stroke:#8c8c8c}.f{fill:#e4e4e4;stroke:#8c8c8c}.mk{fill:#fff1cc;stroke:#8c8c8c}"
     ".c{font-size:15px}.e{text-anchor:end}.n{font-size:8px}.d{fill:#c62828;font-weight:bold}.g{fill:#1565c0}"
     ".l{font-size:9px;fill:#555;text-anchor:middle}.m{font-style:italic;fill:#a15c00}"
-    ".t{font-size:22px;font-weight:bold}.s{font-size:13px;fill:#444}.h{font-size:13px}";
+    ".a{font-size:17px}.t{font-size:22px;font-weight:bold}.s{font-size:13px;fill:#444}.h{font-size:13px}";
 
 // What one column of a key shows.
 struct Cell {
@@ -177,7 +177,7 @@ int DrawCompositions(Svg& svg, const KeyboardLayout& layout, int y) {
   }
   for (uint16_t accent : accents) {
     const auto& list = byAccent[accent];
-    std::string line = "<tspan class=\"d\">" + XmlEscaped(KeyCapText(std::span(&accent, 1)).text) + "</tspan>";
+    std::string line = "<tspan class=\"d a\">" + XmlEscaped(KeyCapText(std::span(&accent, 1)).text) + "</tspan>";
     const size_t shown = std::min(list.size(), kMaxCompositionsShown);
     for (size_t i = 0; i < shown; ++i) {
       if (i > 0 && i % kCompositionsPerLine == 0) {
