@@ -139,8 +139,8 @@ void DrawCorners(Svg& svg, const KeyboardLayout& layout, int number, const Box& 
   }
 }
 
-// The name a key without characters is shown by: the function it was given,
-// else its own.
+// One key: its outline, its characters, and its name (the function it was
+// given, else its own) where it types nothing or is not a typing key.
 void DrawKey(Svg& svg, const KeyboardLayout& layout, int number, const Box& box, const char* label, Marks& marks) {
   const KeyRecord* key = number > 0 ? &layout.Key(number) : nullptr;
   const KeyFunction* function = key && key->Mapped != 0 ? FindKeyFunction(key->Mapped) : nullptr;
