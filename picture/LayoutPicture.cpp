@@ -74,7 +74,18 @@ std::optional<Cell> CellOf(const KeyboardLayout& layout, int number, int column)
   return Cell{KeyCapText(std::span(&ch, 1)), dead, false};
 }
 
+// Whether the key types the characters it holds: a key given another key's
+// function does not, nor does a modifier, lock or function key unless the
+// user gave it characters (Esc, Tab, Enter and Space hold their control
+// characters, which are not keycap text).
+bool TypesCharacters(const KeyboardLayout& layout, int number) {
+  const KeyRecord& key = layout.Key(number);
+  if (key.Mapped != 0) return false;
+  return number < kFirstNonTypingKey || number >= kFirstExtraKey || key.AssignedChar != 0;
+}
+
 bool HasCells(const KeyboardLayout& layout, int number) {
+  if (!TypesCharacters(layout, number)) return false;
   for (const Corner& corner : kCorners)
     if (CellOf(layout, number, corner.column)) return true;
   return false;
