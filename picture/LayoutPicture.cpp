@@ -22,7 +22,7 @@ constexpr int kBoardTop = 76;  // below the title
 constexpr int kInset = 2;     // half the gap between two keys
 constexpr int kPad = 6;       // from a key's edge to its characters
 constexpr int kLineHeight = 20;
-constexpr int kOtherKeyWidth = 2 * kQuartersPerKey;
+constexpr int kOtherKeyWidth = 3 * kQuartersPerKey;
 constexpr size_t kMaxShownLigature = 4;    // units; longer ones are cut and end in an ellipsis
 constexpr size_t kCompositionsPerLine = 16;
 constexpr size_t kMaxCompositionsShown = 48;
@@ -151,8 +151,10 @@ void DrawCorners(Svg& svg, const KeyboardLayout& layout, int number, const Box& 
 }
 
 // One key: its outline, its characters, and its name (the function it was
-// given, else its own) where it types nothing or is not a typing key.
-void DrawKey(Svg& svg, const KeyboardLayout& layout, int number, const Box& box, const char* label, Marks& marks) {
+// given, else its own) where it types nothing, is not a typing key, or
+// `alwaysNamed` says so (a key away from its place on the board).
+void DrawKey(Svg& svg, const KeyboardLayout& layout, int number, const Box& box, const char* label, bool alwaysNamed,
+             Marks& marks) {
   const KeyRecord* key = number > 0 ? &layout.Key(number) : nullptr;
   const KeyFunction* function = key && key->Mapped != 0 ? FindKeyFunction(key->Mapped) : nullptr;
   const bool typing = number > 0 && (number < kFirstNonTypingKey || number >= kFirstExtraKey) && number != kLastKey;
@@ -166,7 +168,7 @@ void DrawKey(Svg& svg, const KeyboardLayout& layout, int number, const Box& box,
   const bool cells = number > 0 && HasCells(layout, number);
   if (cells) DrawCorners(svg, layout, number, outline, marks);
   std::string name = function && function->name[0] != '\0' ? function->name : label ? label : "";
-  if (!name.empty() && (!cells || !typing)) {
+  if (!name.empty() && (!cells || !typing || alwaysNamed)) {
     const int cx = outline.x + outline.lowerInset + (outline.w - outline.lowerInset) / 2;
     svg.Text(cx, outline.y + outline.h / 2 + 4, function ? "l m" : "l", XmlEscaped(name));
   }
@@ -250,7 +252,7 @@ std::string LayoutPicture(const KeyboardLayout& layout, const PictureTitle& titl
     const char* label = place.scan == 0x138 && !layout.altgr_used ? "Alt" : place.label;
     const Box box{kMargin + place.x * kPx, kBoardTop + place.y * kPx, place.w * kPx, place.h * kPx,
                   place.lowerInset * kPx};
-    DrawKey(svg, layout, number, box, label, marks);
+    DrawKey(svg, layout, number, box, label, false, marks);
   }
   int y = kBoardTop + ShapeHeight() * kPx + 12;
 
@@ -266,7 +268,7 @@ std::string LayoutPicture(const KeyboardLayout& layout, const PictureTitle& titl
       const int column = static_cast<int>(i) % perRow;
       if (i > 0 && column == 0) y += kQuartersPerKey * kPx;
       const Box box{kMargin + column * kOtherKeyWidth * kPx, y, kOtherKeyWidth * kPx, kQuartersPerKey * kPx, 0};
-      DrawKey(svg, layout, others[i], box, KeyRow(others[i]).description, marks);
+      DrawKey(svg, layout, others[i], box, KeyRow(others[i]).description, true, marks);
     }
     y += kQuartersPerKey * kPx + 12;
   }
