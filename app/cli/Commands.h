@@ -29,5 +29,6 @@ int RunExport(const std::vector<std::string>& args);
 int RunInit(const std::vector<std::string>& args);
 int RunList(const std::vector<std::string>& args);
 int RunKeys(const std::vector<std::string>& args);
+int RunPicture(const std::vector<std::string>& args);
 
 }  // namespace tastora
