@@ -2,78 +2,18 @@
 
 #include <memory>
 #include <vector>
-#include <string_view>
 
-#include "datafile/LayoutDataFile.h"
-#include "datafile/MarkupExport.h"
-#include "datafile/MessagesAboutFile.h"
 #include "app/LayoutFileImport.h"
-#include "kbdfile/KbdFile.h"
+#include "datafile/MarkupExport.h"
 #include "klcfile/KlcFile.h"
 #include "klcfile/KlcText.h"
 #include "model/KeyTable.h"
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
-#include "reader/LayoutLibraryReader.h"
 
 namespace tastora {
 namespace {
-
-// Passes messages on and remembers whether any of them reported a failure:
-// a reader that had to say something about the file did not read all of it.
-class FailureWatch final : public Dialogs {
- public:
-  explicit FailureWatch(Dialogs& inner) : inner_(inner) {}
-  void ShowMessage(std::string_view text) override { Note(text), inner_.ShowMessage(text); }
-  void ShowWarning(std::string_view text) override { Note(text), inner_.ShowWarning(text); }
-  void ShowError(std::string_view text, std::string_view caption) override {
-    failed = true;
-    inner_.ShowError(text, caption);
-  }
-  bool AskYesNo(std::string_view text) override { return inner_.AskYesNo(text); }
-  bool failed = false;
-
- private:
-  // Dropped scan codes beyond the layout's capacity leave a usable layout.
-  void Note(std::string_view text) {
-    if (text != "Too many scancodes!") failed = true;
-  }
-  Dialogs& inner_;
-};
-
-bool IsLayoutLibrary(const std::string& path, FileSystem& files) {
-  const auto head = files.ReadFile(path, 2, false);
-  return head && head->size() == 2 && (*head)[0] == 'M' && (*head)[1] == 'Z';
-}
-
-// Far more than a layout file's 16-bit offsets can reach.
-constexpr size_t kKbdExportLimit = 1u << 20;
-
-// The whole file when it is a layout file of the older family.
-std::optional<std::vector<uint8_t>> KbdFileBytes(const std::string& path, FileSystem& files) {
-  const auto head = files.ReadFile(path, 2, false);
-  if (!head || !IsKbdFile(*head)) return std::nullopt;
-  return files.ReadFile(path, kKbdExportLimit, false);
-}
-
-// Reads the layout in `path` whole; `header` gets a ".klc" file's own.
-bool ReadLayout(const std::string& path, KeyboardLayout& layout, ProcessState& state, const LayoutSourcePorts& ports,
-                KlcHeader& header) {
-  Clear(layout, state);
-  MessagesAboutFile aboutFile(ports.dialogs, path);
-  FailureWatch watch(aboutFile);
-  if (IsLayoutLibrary(path, ports.files)) {
-    ReadLayoutLibrary(path, layout, state, LayoutReaderPorts{ports.files, ports.loader, watch});
-    return !watch.failed;
-  }
-  if (const auto kbd = KbdFileBytes(path, ports.files)) {
-    // The reader goes on past a damaged part and says so; the export does not.
-    return ReadKbdImage(*kbd, layout, state, watch) && !watch.failed;
-  }
-  return ImportUserLayoutFile(path, layout, state, DataFilePorts{ports.files, ports.dialogs, ports.codePages},
-                              &header);
-}
 
 // The US layout as a layout read from Windows' own library has it.
 void DefaultLayout(KeyboardLayout& layout, ProcessState& state) {
@@ -131,8 +71,7 @@ std::string LayoutNameOfPath(const std::string& path) {
 std::optional<std::string> ExportLayoutFile(const std::string& path, ProcessState& state,
                                             const LayoutSourcePorts& ports) {
   auto layout = std::make_unique<KeyboardLayout>();
-  KlcHeader header;
-  if (!ReadLayout(path, *layout, state, ports, header)) return std::nullopt;
+  if (!ReadAnyLayoutFile(path, *layout, state, ports)) return std::nullopt;
   return JoinMarkupLines(ExportLayoutMarkup(*layout, state, LayoutNameOfPath(path)));
 }
 
@@ -151,7 +90,7 @@ std::optional<std::string> ExportLayoutAs(const std::string& path, const std::st
     DefaultLayout(*layout, state);
     FillHeader(header, *layout, "US");
   } else {
-    if (!ReadLayout(path, *layout, state, ports, header)) return std::nullopt;
+    if (!ReadAnyLayoutFile(path, *layout, state, ports, &header)) return std::nullopt;
     if (!IsKlcLayoutFile(path, ports.files)) FillHeader(header, *layout, LayoutNameOfPath(path));
   }
   return KlcBytes(*layout, state, header, path.empty() ? std::string("The US layout") : "The layout " + path,

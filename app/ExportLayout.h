@@ -4,27 +4,14 @@
 #include <optional>
 #include <string>
 
+#include "app/AnyLayoutFile.h"
+
 namespace tastora {
 
-class CodePages;
-class Dialogs;
-class FileSystem;
-class LibraryLoader;
 struct ProcessState;
 
-struct LayoutSourcePorts {
-  FileSystem& files;
-  Dialogs& dialogs;
-  CodePages& codePages;
-  LibraryLoader& loader;
-};
-
-// Reads the layout in `path` (a layout library, an older-family ".kbd" file,
-// or a layout data file in any of its forms) and returns its markup, or no
-// value when it could not be read whole: a reader's message about the file
-// (shown through the dialogs, with the file's name under it) means no export,
-// save the note that a library's scan codes beyond the layout's capacity were
-// left out. ImportError travels to the caller.
+// The layout in `path`, any file ReadAnyLayoutFile reads, as markup; no
+// value when it could not be read whole. ImportError travels to the caller.
 std::optional<std::string> ExportLayoutFile(const std::string& path, ProcessState& state,
                                             const LayoutSourcePorts& ports);
 

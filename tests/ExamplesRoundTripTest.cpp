@@ -15,18 +15,11 @@
 #include "model/ProcessState.h"
 #include "platform/offline/HostFileSystem.h"
 #include "platform/offline/IconvCodePages.h"
+#include "tests/TestFiles.h"
 #include "tests/TestPorts.h"
 
 namespace tastora {
 namespace {
-
-std::vector<std::string> ExampleFiles() {
-  std::vector<std::string> paths;
-  for (const auto& entry : std::filesystem::directory_iterator(std::string(TASTORA_SOURCE_DIR) + "/examples"))
-    if (entry.path().extension() == ".vyr2000") paths.push_back(entry.path().string());
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
 
 bool SameNames(const KeyNameTable& a, const KeyNameTable& b) {
   if (a.count != b.count) return false;
@@ -37,7 +30,7 @@ bool SameNames(const KeyNameTable& a, const KeyNameTable& b) {
 }
 
 TEST(Examples, ImportExportImportKeepsTheLayoutAndExportIsAFixedPoint) {
-  const auto paths = ExampleFiles();
+  const auto paths = testing::ExampleFiles();
   ASSERT_GE(paths.size(), 5u);
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);

@@ -108,14 +108,6 @@ Source FeaturesLayout() {
   return s;
 }
 
-std::vector<std::string> ExampleFiles() {
-  std::vector<std::string> paths;
-  for (const auto& entry : fs::directory_iterator(std::string(TASTORA_SOURCE_DIR) + "/examples"))
-    if (entry.path().extension() == ".vyr2000") paths.push_back(entry.path().string());
-  std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
 // As `tastora build` and the install prepare a data file's layout.
 Source Example(const std::string& path) {
   Source s;
@@ -133,7 +125,7 @@ Source Example(const std::string& path) {
 
 std::vector<Source> Examples() {
   std::vector<Source> all;
-  for (const std::string& path : ExampleFiles()) all.push_back(Example(path));
+  for (const std::string& path : testing::ExampleFiles()) all.push_back(Example(path));
   return all;
 }
 

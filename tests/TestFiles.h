@@ -1,16 +1,19 @@
 #pragma once
 // Host files for the tests: a temporary folder removed with everything in it,
-// a whole file's bytes read or written, and a path quoted for the shell.
+// a whole file's bytes read or written, a path quoted for the shell, and the
+// example layouts.
 
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tastora::testing {
 
@@ -64,6 +67,15 @@ inline ShellRun RunShell(const std::string& command) {
   const std::string out = scratch / "stdout", err = scratch / "stderr";
   const int raw = std::system(("(" + command + ") >" + Quote(out) + " 2>" + Quote(err) + " </dev/null").c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadHost(out), ReadHost(err)};
+}
+
+// The example data files (examples/*.vyr2000), sorted by name.
+inline std::vector<std::string> ExampleFiles() {
+  std::vector<std::string> paths;
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(TASTORA_SOURCE_DIR) + "/examples"))
+    if (entry.path().extension() == ".vyr2000") paths.push_back(entry.path().string());
+  std::sort(paths.begin(), paths.end());
+  return paths;
 }
 
 }  // namespace tastora::testing

@@ -65,6 +65,17 @@ constexpr CommandSpec kCommands[] = {
      .positionals = {Arg("TEMPLATE"), Arg("LANG"), Arg("NAME")}, .options = {kRoot, kWait}, .run = RunNew,
      .details = "TEMPLATE is the catalogue position of the layout to copy, LANG the language (hexadecimal, "
                 "e.g. 0407) and NAME the name of the new layout."},
+    {.name = "picture", .summary = "draw a layout as an SVG picture of its keyboard",
+     .positionals = {Arg("FILE|POS", kFile)},
+     .options = {kRoot,
+                 {.longName = "shape", .valueName = "SHAPE",
+                  .help = "the keyboard to draw (default: the one the layout is made for)",
+                  .choices = "ansi|iso|abnt|jis"},
+                 {.longName = "output", .shortName = 'o', .valueName = "OUT.svg",
+                  .help = "the file to write (default: the standard output)", .completion = kFile}},
+     .run = RunPicture,
+     .details = "FILE is any layout file the program reads; POS (a number) is a catalogue entry, its layout as "
+                "installed (--root goes with POS only)."},
     {.name = "remove", .summary = "remove a layout this program created",
      .positionals = {Arg("POS")}, .options = {kRoot, kYes, kNo, kWait}, .run = RunRemove},
     {.name = "restore", .summary = "point a layout back at the system's own file",

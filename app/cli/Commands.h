@@ -26,6 +26,7 @@ int RunInstall(const ParsedArgs& args);
 int RunKeys(const ParsedArgs& args);
 int RunList(const ParsedArgs& args);
 int RunNew(const ParsedArgs& args);
+int RunPicture(const ParsedArgs& args);
 int RunRemove(const ParsedArgs& args);
 int RunRestore(const ParsedArgs& args);
 int RunPositional(const ParsedArgs& args);

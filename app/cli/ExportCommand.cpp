@@ -1,9 +1,9 @@
 #include <cstdio>
 #include <memory>
-#include <span>
 
 #include "app/ExportLayout.h"
 #include "app/cli/CommandHelp.h"
+#include "app/cli/CommandOutput.h"
 #include "app/cli/Commands.h"
 #include "app/cli/TerminalDialogs.h"
 #include "datafile/ImportErrors.h"
@@ -43,17 +43,7 @@ int RunExport(const ParsedArgs& args) {
     return kExitFailure;
   }
 
-  if (output.empty()) {
-    std::fwrite(markup->data(), 1, markup->size(), stdout);
-    return StandardOutputWritten() ? kExitOk : kExitFailure;
-  }
-  // Through the platform's writer: on Windows the path is UTF-8, not the ANSI code page.
-  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(markup->data()), markup->size());
-  if (MakeFileWriter()->WriteWhole(output, bytes) != FileWriter::Outcome::Written) {
-    std::fprintf(stderr, "tastora export: could not write %s\n", output.c_str());
-    return kExitFailure;
-  }
-  return kExitOk;
+  return WriteCommandOutput("export", *markup, output);
 }
 
 }  // namespace tastora
