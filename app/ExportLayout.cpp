@@ -11,6 +11,7 @@
 #include "model/KeyboardLayout.h"
 #include "model/ProcessState.h"
 #include "platform/Platform.h"
+#include "system/LanguageTags.h"
 
 namespace tastora {
 namespace {
@@ -41,6 +42,7 @@ void FillHeader(KlcHeader& header, const KeyboardLayout& layout, const std::stri
   header.name = klc::FromUtf8(name.empty() ? "layout" : name);
   header.description = klc::FromUtf8(layoutName);
   header.localeId = layout.lcid != 0 ? layout.lcid : 0x0409;
+  header.localeName = klc::FromUtf8(LanguageTagOf(uint16_t(header.localeId), nullptr));
 }
 
 std::optional<std::string> KlcBytes(const KeyboardLayout& layout, const ProcessState& state, const KlcHeader& header,

@@ -225,6 +225,8 @@ TEST(KlcFile, ExportSaysWhatItLeavesOut) {
     const std::u16string text = DecodeKlcText(Bytes(*bytes));
     EXPECT_EQ(bytes->substr(0, 2), "\xFF\xFE");
     EXPECT_EQ(klc::ToUtf8(text.substr(0, 11)), "KBD\tcolumns");
+    // A library names no language: the creator's default, with its name.
+    EXPECT_NE(text.find(u"LOCALENAME\t\"en-US\"\r\n\r\nLOCALEID\t\"00000409\""), std::u16string::npos);
     EXPECT_NE(text.find(u"\r\nENDKBD\r\n"), std::u16string::npos);
   }
 }

@@ -97,6 +97,11 @@ TEST(WineInstall, TheWindowsBuildInstallsCreatesAndRemovesFromItsCommandLine) {
   WaitForWineServer(prefix);
 
   const std::string windowsProgram = wine + " " + Quote(exe->string());
+  // Its help as Windows users ask for it, without what only other hosts have.
+  const ShellRun help = Shell(windowsProgram + " install /?");
+  EXPECT_EQ(help.status, 0) << help.out;
+  EXPECT_NE(help.out.find("usage: tastora install"), std::string::npos) << help.out;
+  EXPECT_EQ(help.out.find("--root"), std::string::npos) << help.out;
   const std::string list = program + " --root " + Quote(prefix.string()) + " list --tsv";
   struct Step {
     std::string args;
