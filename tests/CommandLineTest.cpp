@@ -156,12 +156,12 @@ TEST(CommandDocuments, EveryCommandAndOptionIsInTheManPageAndTheCompletions) {
   const std::string bash = BashCompletion();
   const std::string zsh = ZshCompletion();
   EXPECT_EQ(man.rfind(".TH TASTORA 1 \"\" \"tastora 1.2.3\"", 0), 0u);
-  for (const CommandSpec& command : CliCommands()) {
+  for (const CommandDefinition& command : CliCommands()) {
     SCOPED_TRACE(command.name);
     EXPECT_NE(man.find(std::string(".SS \"tastora ") + command.name), std::string::npos);
     EXPECT_NE(bash.find(std::string("    ") + command.name + ") opts="), std::string::npos);
     EXPECT_NE(zsh.find(std::string("    '") + command.name + ":"), std::string::npos);
-    for (const OptionSpec& option : command.Options()) {
+    for (const CommandOption& option : command.Options()) {
       std::string roffName = "\\-\\-";
       for (const char* c = option.longName; *c; ++c) roffName += *c == '-' ? std::string("\\-") : std::string(1, *c);
       EXPECT_NE(man.find(roffName), std::string::npos) << option.longName;

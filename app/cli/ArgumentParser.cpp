@@ -4,34 +4,34 @@
 
 namespace tastora {
 
-const OptionSpec* CommandSpec::FindLong(std::string_view name) const {
-  for (const OptionSpec& option : Options())
+const CommandOption* CommandDefinition::FindLong(std::string_view name) const {
+  for (const CommandOption& option : Options())
     if (name == option.longName) return &option;
   return nullptr;
 }
 
-const OptionSpec* CommandSpec::FindShort(char name) const {
-  for (const OptionSpec& option : Options())
+const CommandOption* CommandDefinition::FindShort(char name) const {
+  for (const CommandOption& option : Options())
     if (option.shortName && option.shortName == name) return &option;
   return nullptr;
 }
 
-const OptionSpec& ParsedArgs::Declared(std::string_view longName) const {
+const CommandOption& ParsedArgs::Declared(std::string_view longName) const {
   // A name the table does not have is a slip in a command, never the user's.
-  const OptionSpec* option = command_->FindLong(longName);
+  const CommandOption* option = command_->FindLong(longName);
   if (!option) throw std::logic_error("the command does not declare --" + std::string(longName));
   return *option;
 }
 
 bool ParsedArgs::Has(std::string_view longName) const {
-  const OptionSpec* option = &Declared(longName);
+  const CommandOption* option = &Declared(longName);
   for (const auto& given : options_)
     if (given.first == option) return true;
   return false;
 }
 
 std::optional<std::string> ParsedArgs::Value(std::string_view longName) const {
-  const OptionSpec* option = &Declared(longName);
+  const CommandOption* option = &Declared(longName);
   for (const auto& given : options_)
     if (given.first == option) return given.second;
   return std::nullopt;
@@ -47,7 +47,7 @@ bool IsHelpSwitch(std::string_view arg, const Conventions& conventions) {
 
 namespace {
 
-std::string Shown(const OptionSpec& option) { return std::string("--") + option.longName; }
+std::string Shown(const CommandOption& option) { return std::string("--") + option.longName; }
 
 std::string ChoicesList(std::string_view choices) {
   std::string out;
@@ -65,7 +65,7 @@ bool IsChoice(std::string_view choices, std::string_view value) {
 }
 
 // The value given to `option`, checked; an error text when it cannot be taken.
-std::string TakeValue(ParsedArgs& parsed, const OptionSpec& option, const std::string& value) {
+std::string TakeValue(ParsedArgs& parsed, const CommandOption& option, const std::string& value) {
   if (value.empty()) return Shown(option) + " needs a value (" + option.valueName + ")";
   if (option.choices && !IsChoice(option.choices, value))
     return "'" + value + "' is not a value of " + Shown(option) + " (" + ChoicesList(option.choices) + ")";
@@ -76,9 +76,9 @@ std::string TakeValue(ParsedArgs& parsed, const OptionSpec& option, const std::s
 
 // One option at args[i]; moves i past its value. An error text when it is not one of the command's.
 std::string TakeOption(ParsedArgs& parsed, std::span<const std::string> args, size_t& i) {
-  const CommandSpec& command = parsed.Command();
+  const CommandDefinition& command = parsed.Command();
   const std::string& arg = args[i];
-  const OptionSpec* option = nullptr;
+  const CommandOption* option = nullptr;
   std::optional<std::string> inlineValue;
   if (arg.starts_with("--")) {
     const size_t equals = arg.find('=');
@@ -104,11 +104,11 @@ std::string TakeOption(ParsedArgs& parsed, std::span<const std::string> args, si
   return TakeValue(parsed, *option, *inlineValue);
 }
 
-std::string CheckCount(const CommandSpec& command, const std::vector<std::string>& given) {
+std::string CheckCount(const CommandDefinition& command, const std::vector<std::string>& given) {
   size_t required = 0;
   bool repeated = false;
   const auto positionals = command.Positionals();
-  for (const PositionalSpec& p : positionals) {
+  for (const CommandArgument& p : positionals) {
     if (p.required) ++required;
     repeated = repeated || p.repeated;
   }
@@ -120,7 +120,7 @@ std::string CheckCount(const CommandSpec& command, const std::vector<std::string
 
 }  // namespace
 
-ParseOutcome ParseArguments(const CommandSpec& command, std::span<const std::string> args,
+ParseOutcome ParseArguments(const CommandDefinition& command, std::span<const std::string> args,
                             const Conventions& conventions) {
   ParseOutcome outcome{ParsedArgs(command, conventions), "", false, false};
   bool options = true;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/cli/CommandSpec.h"
+#include "app/cli/CommandDefinition.h"
 
 namespace tastora {
 
@@ -18,7 +18,7 @@ struct ParseOutcome {
   bool version = false;
 };
 
-ParseOutcome ParseArguments(const CommandSpec& command, std::span<const std::string> args,
+ParseOutcome ParseArguments(const CommandDefinition& command, std::span<const std::string> args,
                             const Conventions& conventions);
 
 // An argument read as an option: "-x", "--x"; not "-", and not a negative

@@ -36,7 +36,7 @@ std::string Wrap(std::string_view text, size_t at, size_t indent) {
   return out;
 }
 
-std::string ProgramName(const CommandSpec& command) {
+std::string ProgramName(const CommandDefinition& command) {
   return *command.name ? std::string("tastora ") + command.name : std::string("tastora");
 }
 
@@ -47,7 +47,7 @@ std::string Row(const std::string& left, std::string_view help) {
   return line + Wrap(help, kColumn, kColumn) + "\n";
 }
 
-std::string ExitStatusRows(const CommandSpec& command) {
+std::string ExitStatusRows(const CommandDefinition& command) {
   std::string out = "exit status:\n";
   for (const auto& [status, meaning] : ExitStatuses(command))
     out += "  " + std::to_string(status) + "  " + meaning + "\n";
@@ -62,10 +62,10 @@ std::string Sentence(std::string_view phrase) {
   return out + ".";
 }
 
-std::string PositionalSynopsis(const CommandSpec& command) {
+std::string PositionalSynopsis(const CommandDefinition& command) {
   if (command.synopsis) return command.synopsis;
   std::string out;
-  for (const PositionalSpec& p : command.Positionals()) {
+  for (const CommandArgument& p : command.Positionals()) {
     if (!out.empty()) out += ' ';
     std::string name = p.name;
     if (p.repeated) name += "...";
@@ -74,7 +74,7 @@ std::string PositionalSynopsis(const CommandSpec& command) {
   return out;
 }
 
-std::string CommandSynopsis(const CommandSpec& command) {
+std::string CommandSynopsis(const CommandDefinition& command) {
   std::string out = ProgramName(command);
   if (!command.Options().empty()) out += " [OPTIONS]";
   const std::string positionals = PositionalSynopsis(command);
@@ -82,7 +82,7 @@ std::string CommandSynopsis(const CommandSpec& command) {
   return out;
 }
 
-std::string OptionSynopsis(const OptionSpec& option) {
+std::string OptionSynopsis(const CommandOption& option) {
   // Long names line up whether or not a short one comes first.
   std::string out = option.shortName ? std::string("-") + option.shortName + ", " : std::string("    ");
   out += std::string("--") + option.longName;
@@ -90,21 +90,21 @@ std::string OptionSynopsis(const OptionSpec& option) {
   return out;
 }
 
-std::vector<const OptionSpec*> VisibleOptions(const CommandSpec& command, const Conventions& conventions) {
-  std::vector<const OptionSpec*> out;
-  for (const OptionSpec& option : command.Options())
+std::vector<const CommandOption*> VisibleOptions(const CommandDefinition& command, const Conventions& conventions) {
+  std::vector<const CommandOption*> out;
+  for (const CommandOption& option : command.Options())
     if (conventions.hostOptions || !option.hostOnly) out.push_back(&option);
   return out;
 }
 
-std::vector<const CommandSpec*> VisibleCommands(const Conventions& conventions) {
-  std::vector<const CommandSpec*> out;
-  for (const CommandSpec& command : CliCommands())
+std::vector<const CommandDefinition*> VisibleCommands(const Conventions& conventions) {
+  std::vector<const CommandDefinition*> out;
+  for (const CommandDefinition& command : CliCommands())
     if (conventions.hostOptions || !command.hostOnly) out.push_back(&command);
   return out;
 }
 
-std::vector<std::pair<int, const char*>> ExitStatuses(const CommandSpec& command) {
+std::vector<std::pair<int, const char*>> ExitStatuses(const CommandDefinition& command) {
   std::vector<std::pair<int, const char*>> out{
       {kExitOk, "the action happened (where the output is the action: it was written)"},
       {kExitFailure, "it failed"},
@@ -114,11 +114,11 @@ std::vector<std::pair<int, const char*>> ExitStatuses(const CommandSpec& command
   return out;
 }
 
-std::string CommandHelp(const CommandSpec& command, const Conventions& conventions) {
+std::string CommandHelp(const CommandDefinition& command, const Conventions& conventions) {
   std::string out = "usage: " + CommandSynopsis(command) + "\n\n" + Wrap(Sentence(command.summary), 0, 0) + "\n";
   if (command.details) out += "\n" + Wrap(command.details, 0, 0) + "\n";
   out += "\noptions:\n";
-  for (const OptionSpec* option : VisibleOptions(command, conventions)) out += Row(OptionSynopsis(*option), option->help);
+  for (const CommandOption* option : VisibleOptions(command, conventions)) out += Row(OptionSynopsis(*option), option->help);
   out += Row(conventions.slashHelp ? "-h, --help, /?" : "-h, --help", "show this help");
   if (!command.Positionals().empty()) out += "\n" + Wrap(kDashNote, 0, 0) + "\n";
   return out + "\n" + ExitStatusRows(command);
@@ -128,7 +128,7 @@ std::string ProgramHelp(const Conventions& conventions) {
   std::string out = "usage: tastora COMMAND [OPTIONS] [ARGS...]\n"
                     "       " + CommandSynopsis(PositionalForm()) + "\n\n"
                     "Installs custom keyboard layouts into Windows.\n\ncommands:\n";
-  for (const CommandSpec* command : VisibleCommands(conventions)) out += Row(command->name, command->summary);
+  for (const CommandDefinition* command : VisibleCommands(conventions)) out += Row(command->name, command->summary);
   out += "\noptions:\n";
   out += Row(conventions.slashHelp ? "-h, --help, /?" : "-h, --help",
              "show this help; after a command, the command's help");
@@ -137,7 +137,7 @@ std::string ProgramHelp(const Conventions& conventions) {
   return out + "\n\n" + ExitStatusRows(PositionalForm());
 }
 
-int UsageError(const CommandSpec& command, std::string_view message) {
+int UsageError(const CommandDefinition& command, std::string_view message) {
   const std::string name = ProgramName(command);
   std::fprintf(stderr, "%s: %.*s\nusage: %s\nTry '%s --help' for more.\n", name.c_str(), int(message.size()),
                message.data(), CommandSynopsis(command).c_str(), name.c_str());

@@ -9,21 +9,21 @@
 #include <utility>
 #include <vector>
 
-#include "app/cli/CommandSpec.h"
+#include "app/cli/CommandDefinition.h"
 
 namespace tastora {
 
 // "POS FILE [LANG]", "DATAFILE".
-std::string PositionalSynopsis(const CommandSpec& command);
+std::string PositionalSynopsis(const CommandDefinition& command);
 // "tastora install [OPTIONS] POS FILE".
-std::string CommandSynopsis(const CommandSpec& command);
+std::string CommandSynopsis(const CommandDefinition& command);
 // "-o, --output OUT32.dll", "--root DIR".
-std::string OptionSynopsis(const OptionSpec& option);
+std::string OptionSynopsis(const CommandOption& option);
 // The options shown where the program runs: those for a root folder only where there is one.
-std::vector<const OptionSpec*> VisibleOptions(const CommandSpec& command, const Conventions& conventions);
-std::vector<const CommandSpec*> VisibleCommands(const Conventions& conventions);
+std::vector<const CommandOption*> VisibleOptions(const CommandDefinition& command, const Conventions& conventions);
+std::vector<const CommandDefinition*> VisibleCommands(const Conventions& conventions);
 // The exit statuses a command can end with, and what each means.
-std::vector<std::pair<int, const char*>> ExitStatuses(const CommandSpec& command);
+std::vector<std::pair<int, const char*>> ExitStatuses(const CommandDefinition& command);
 
 // "install a data file" as a sentence of its own.
 std::string Sentence(std::string_view phrase);
@@ -33,11 +33,11 @@ inline constexpr char kDashNote[] =
     "An argument that starts with '-' (a layout NAME, say) must follow '--', which ends the options: "
     "tastora new 2 0407 -- -Mine-. Negative numbers need no '--'.";
 
-std::string CommandHelp(const CommandSpec& command, const Conventions& conventions);
+std::string CommandHelp(const CommandDefinition& command, const Conventions& conventions);
 std::string ProgramHelp(const Conventions& conventions);
 
 // Tells the error and the usage on the error stream; returns the exit status of wrong usage.
-int UsageError(const CommandSpec& command, std::string_view message);
+int UsageError(const CommandDefinition& command, std::string_view message);
 int ProgramUsageError(std::string_view message);
 
 }  // namespace tastora

@@ -4,19 +4,19 @@ namespace tastora {
 namespace {
 
 // The options several commands share, worded once.
-constexpr OptionSpec kRoot{.longName = "root", .valueName = "DIR",
+constexpr CommandOption kRoot{.longName = "root", .valueName = "DIR",
                            .help = "the Windows root folder to work on (default: the one in the user's data folder, "
                                    "made on first use)",
                            .hostOnly = true, .completion = Completion::Directory};
-constexpr OptionSpec kYes{.longName = "yes", .help = "answer Yes to every question"};
-constexpr OptionSpec kNo{.longName = "no", .help = "answer No to every question"};
-constexpr OptionSpec kWait{.longName = "wait", .valueName = "SECONDS",
+constexpr CommandOption kYes{.longName = "yes", .help = "answer Yes to every question"};
+constexpr CommandOption kNo{.longName = "no", .help = "answer No to every question"};
+constexpr CommandOption kWait{.longName = "wait", .valueName = "SECONDS",
                            .help = "how long to wait for another program changing the system before giving up "
                                    "(fractions allowed, at most a day)"};
 
 constexpr Completion kFile = Completion::File;
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandDefinition kCommands[] = {
     {.name = "build", .summary = "write a data file as layout libraries",
      .positionals = {Arg("DATAFILE", kFile)},
      .options = {{{.longName = "output", .shortName = 'o', .valueName = "OUT32.dll",
@@ -82,7 +82,7 @@ constexpr CommandSpec kCommands[] = {
      .positionals = {Arg("POS")}, .options = {kRoot, kYes, kNo, kWait}, .run = RunRestore},
 };
 
-constexpr CommandSpec kPositionalForm{
+constexpr CommandDefinition kPositionalForm{
     .summary = "the Windows program's own command line",
     .positionals = {Arg("POS"), Arg("FILE", kFile), OptionalArg("LANG"), OptionalArg("NAME")},
     .options = {kRoot, kYes, kNo, kWait}, .run = RunPositional,
@@ -93,14 +93,14 @@ constexpr CommandSpec kPositionalForm{
 
 }  // namespace
 
-std::span<const CommandSpec> CliCommands() { return kCommands; }
+std::span<const CommandDefinition> CliCommands() { return kCommands; }
 
-const CommandSpec* FindCommand(std::string_view name) {
-  for (const CommandSpec& command : kCommands)
+const CommandDefinition* FindCommand(std::string_view name) {
+  for (const CommandDefinition& command : kCommands)
     if (name == command.name) return &command;
   return nullptr;
 }
 
-const CommandSpec& PositionalForm() { return kPositionalForm; }
+const CommandDefinition& PositionalForm() { return kPositionalForm; }
 
 }  // namespace tastora

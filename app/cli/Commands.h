@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "app/ExitStatus.h"
-#include "app/cli/CommandSpec.h"
+#include "app/cli/CommandDefinition.h"
 
 namespace tastora {
 
-std::span<const CommandSpec> CliCommands();
-const CommandSpec* FindCommand(std::string_view name);
+std::span<const CommandDefinition> CliCommands();
+const CommandDefinition* FindCommand(std::string_view name);
 // The Windows program's own forms: "POS FILE" and "TEMPLATE FILE LANG NAME".
-const CommandSpec& PositionalForm();
+const CommandDefinition& PositionalForm();
 
 int RunBuild(const ParsedArgs& args);
 int RunCreate(const ParsedArgs& args);

@@ -18,15 +18,15 @@ std::string Roff(std::string_view text) {
   return out;
 }
 
-std::string OptionItems(const CommandSpec& command) {
+std::string OptionItems(const CommandDefinition& command) {
   std::string out;
-  for (const OptionSpec& option : command.Options())
+  for (const CommandOption& option : command.Options())
     out += ".TP\n.B " + Roff(OptionSynopsis(option).substr(option.shortName ? 0 : 4)) + "\n" + Roff(option.help) +
            (option.hostOnly ? " (Not on Windows, where the running system is used.)" : "") + "\n";
   return out;
 }
 
-std::string ExitItems(const CommandSpec& command) {
+std::string ExitItems(const CommandDefinition& command) {
   std::string out;
   for (const auto& [status, meaning] : ExitStatuses(command))
     out += ".TP\n.B " + std::to_string(status) + "\n" + Roff(meaning) + "\n";
@@ -46,12 +46,12 @@ std::string ManPage(const std::string& version) {
          "Wine prefix), by default one in the user's data folder made on first use.\n"
          ".PP\nOptions may come before or after the command and its arguments.\n" + Roff(kDashNote) + "\n";
   out += ".SH COMMANDS\n";
-  for (const CommandSpec& command : CliCommands()) {
+  for (const CommandDefinition& command : CliCommands()) {
     out += ".SS \"" + Roff(CommandSynopsis(command)) + "\"\n" + Roff(Sentence(command.summary)) + "\n";
     if (command.details) out += ".PP\n" + Roff(command.details) + "\n";
     out += OptionItems(command);
   }
-  const CommandSpec& form = PositionalForm();
+  const CommandDefinition& form = PositionalForm();
   out += ".SS \"" + Roff(CommandSynopsis(form)) + "\"\n" + Roff(Sentence(form.summary)) + " " + Roff(form.details) + "\n" +
          OptionItems(form);
   out += ".SH OPTIONS\n.TP\n.BR \\-h \", \" \\-\\-help\nShow the help of the program, or after a command the "
@@ -68,7 +68,7 @@ std::string BashCompletion() {
   std::string valueCases;
   std::string commandCases;
   std::vector<std::string> seen;
-  auto addValue = [&](const OptionSpec& option) {
+  auto addValue = [&](const CommandOption& option) {
     const std::string names =
         std::string("--") + option.longName + (option.shortName ? std::string("|-") + option.shortName : "");
     for (const std::string& s : seen)
@@ -87,23 +87,23 @@ std::string BashCompletion() {
     }
     valueCases += "    " + names + ") " + reply + (reply.empty() ? "" : "; ") + "return ;;\n";
   };
-  for (const CommandSpec& command : CliCommands()) {
+  for (const CommandDefinition& command : CliCommands()) {
     commands += (commands.empty() ? "" : " ") + std::string(command.name);
     std::string options = "--help";
-    for (const OptionSpec& option : command.Options()) {
+    for (const CommandOption& option : command.Options()) {
       options += std::string(" --") + option.longName;
       if (option.shortName) options += std::string(" -") + option.shortName;
       if (option.TakesValue()) addValue(option);
     }
     std::string operands = "";
-    for (const PositionalSpec& p : command.Positionals()) {
+    for (const CommandArgument& p : command.Positionals()) {
       if (p.completion == Completion::File) operands = "files";
       if (p.completion == Completion::Command) operands = "commands";
     }
     commandCases += "    " + std::string(command.name) + ") opts='" + options + "'; operands=" +
                     (operands.empty() ? "''" : operands) + " ;;\n";
   }
-  for (const OptionSpec& option : PositionalForm().Options())
+  for (const CommandOption& option : PositionalForm().Options())
     if (option.TakesValue()) addValue(option);
 
   return "# bash completion for tastora\n"
@@ -133,7 +133,7 @@ std::string BashCompletion() {
 
 namespace {
 
-// Text inside a zsh single-quoted _arguments spec: quotes closed and reopened, brackets and colons escaped.
+// Text inside a zsh single-quoted _arguments argument: quotes closed and reopened, brackets and colons escaped.
 std::string ZshText(std::string_view text) {
   std::string out;
   for (char c : text) {
@@ -164,10 +164,10 @@ std::string ZshAction(Completion completion, const char* choices) {
 std::string ZshCompletion() {
   std::string described;
   std::string cases;
-  for (const CommandSpec& command : CliCommands()) {
+  for (const CommandDefinition& command : CliCommands()) {
     described += "    '" + std::string(command.name) + ":" + ZshText(command.summary) + "'\n";
     std::string specs = "        '(- *)'{-h,--help}'[show the help]'";
-    for (const OptionSpec& option : command.Options()) {
+    for (const CommandOption& option : command.Options()) {
       const std::string help = "[" + ZshText(option.help) + "]";
       const std::string value =
           option.TakesValue() ? ":" + ZshText(option.valueName) + ":" + ZshAction(option.completion, option.choices) : "";
@@ -176,7 +176,7 @@ std::string ZshCompletion() {
         specs += " \\\n        '-" + std::string(1, option.shortName) + (option.TakesValue() ? "+" : "") + help + value + "'";
     }
     int n = 0;
-    for (const PositionalSpec& p : command.Positionals())
+    for (const CommandArgument& p : command.Positionals())
       specs += " \\\n        '" + std::to_string(++n) + (p.required ? ":" : "::") + ZshText(p.name) + ":" +
                ZshAction(p.completion, nullptr) + "'";
     cases += "    " + std::string(command.name) + ")\n      _arguments \\\n" + specs + " && ret=0\n      ;;\n";

@@ -24,14 +24,14 @@ int PrintVersion() { return PrintText(std::string("tastora ") + TASTORA_VERSION 
 // An option written as its own word whose value is the next word, in any
 // command: the value is no command word.
 bool TakesNextWord(const std::string& arg) {
-  auto declares = [&arg](const CommandSpec& command) {
-    const OptionSpec* option = arg.starts_with("--") ? command.FindLong(std::string_view(arg).substr(2))
+  auto declares = [&arg](const CommandDefinition& command) {
+    const CommandOption* option = arg.starts_with("--") ? command.FindLong(std::string_view(arg).substr(2))
                                : arg.size() == 2 ? command.FindShort(arg[1])
                                                  : nullptr;
     return option && option->TakesValue();
   };
   if (declares(PositionalForm())) return true;
-  for (const CommandSpec& command : CliCommands())
+  for (const CommandDefinition& command : CliCommands())
     if (declares(command)) return true;
   return false;
 }
@@ -73,25 +73,25 @@ int RunProgram(const std::vector<std::string>& args, const Conventions& conventi
       return PrintVersion();
     return ProgramUsageError("no command given");
   }
-  const CommandSpec* command = operand.afterDashes ? nullptr : FindCommand(args[operand.at]);
+  const CommandDefinition* command = operand.afterDashes ? nullptr : FindCommand(args[operand.at]);
   std::vector<std::string> rest = args;
   if (command) rest.erase(rest.begin() + long(operand.at));
-  const CommandSpec& spec = command ? *command : PositionalForm();
-  const ParseOutcome parsed = ParseArguments(spec, rest, conventions);
-  if (parsed.help) return PrintText(command ? CommandHelp(spec, conventions) : ProgramHelp(conventions));
+  const CommandDefinition& definition = command ? *command : PositionalForm();
+  const ParseOutcome parsed = ParseArguments(definition, rest, conventions);
+  if (parsed.help) return PrintText(command ? CommandHelp(definition, conventions) : ProgramHelp(conventions));
   if (parsed.version) return PrintVersion();
   // Anything but the Windows program's two forms is a word we do not know.
   const size_t count = parsed.args.Positionals().size();
   if (!command && count != 2 && count != 4) return ProgramUsageError("unknown command '" + args[operand.at] + "'");
-  if (!parsed.error.empty()) return UsageError(spec, parsed.error);
-  return spec.run(parsed.args);
+  if (!parsed.error.empty()) return UsageError(definition, parsed.error);
+  return definition.run(parsed.args);
 }
 
 int RunProgram(const std::vector<std::string>& args) { return RunProgram(args, PlatformConventions()); }
 
 int RunHelp(const ParsedArgs& args) {
   if (args.Positionals().empty()) return PrintText(ProgramHelp(args.Host()));
-  const CommandSpec* command = FindCommand(args.Positionals()[0]);
+  const CommandDefinition* command = FindCommand(args.Positionals()[0]);
   if (!command) return UsageError(args.Command(), "unknown command '" + args.Positionals()[0] + "'");
   return PrintText(CommandHelp(*command, args.Host()));
 }

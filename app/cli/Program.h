@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/CommandSpec.h"
+#include "app/cli/CommandDefinition.h"
 
 namespace tastora {
 

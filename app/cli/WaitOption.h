@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-#include "app/cli/CommandSpec.h"
+#include "app/cli/CommandDefinition.h"
 
 namespace tastora {
 

@@ -16,7 +16,7 @@ namespace tastora {
 // What a shell offers for a value.
 enum class Completion { None, File, Directory, Command };
 
-struct OptionSpec {
+struct CommandOption {
   const char* longName = nullptr;  // without "--"; nullptr ends a command's list
   char shortName = 0;              // 0: none
   const char* valueName = nullptr;  // nullptr: a switch
@@ -30,17 +30,17 @@ struct OptionSpec {
   bool TakesValue() const { return valueName != nullptr; }
 };
 
-struct PositionalSpec {
+struct CommandArgument {
   const char* name = nullptr;  // nullptr ends a command's list
   bool required = true;
   bool repeated = false;  // the last one only: takes every argument left
   Completion completion = Completion::None;
 };
 
-constexpr PositionalSpec Arg(const char* name, Completion completion = Completion::None) {
+constexpr CommandArgument Arg(const char* name, Completion completion = Completion::None) {
   return {name, true, false, completion};
 }
-constexpr PositionalSpec OptionalArg(const char* name, Completion completion = Completion::None) {
+constexpr CommandArgument OptionalArg(const char* name, Completion completion = Completion::None) {
   return {name, false, false, completion};
 }
 
@@ -52,20 +52,20 @@ struct Conventions {
 
 class ParsedArgs;
 
-struct CommandSpec {
+struct CommandDefinition {
   const char* name = "";  // "" for the Windows program's own positional forms
   const char* summary = "";
-  std::array<PositionalSpec, 4> positionals{};
-  std::array<OptionSpec, 8> options{};
+  std::array<CommandArgument, 4> positionals{};
+  std::array<CommandOption, 8> options{};
   int (*run)(const ParsedArgs&) = nullptr;
   const char* details = nullptr;  // a paragraph of the help after the options
   const char* synopsis = nullptr;  // the positionals' part of the usage, where their names do not say it
   bool hostOnly = false;
 
-  std::span<const OptionSpec> Options() const { return UpToEnd(options, &OptionSpec::longName); }
-  std::span<const PositionalSpec> Positionals() const { return UpToEnd(positionals, &PositionalSpec::name); }
-  const OptionSpec* FindLong(std::string_view name) const;
-  const OptionSpec* FindShort(char name) const;
+  std::span<const CommandOption> Options() const { return UpToEnd(options, &CommandOption::longName); }
+  std::span<const CommandArgument> Positionals() const { return UpToEnd(positionals, &CommandArgument::name); }
+  const CommandOption* FindLong(std::string_view name) const;
+  const CommandOption* FindShort(char name) const;
 
  private:
   template <class T, size_t N>
@@ -79,9 +79,9 @@ struct CommandSpec {
 // A command line read by the table of its command.
 class ParsedArgs {
  public:
-  ParsedArgs(const CommandSpec& command, Conventions conventions) : command_(&command), conventions_(conventions) {}
+  ParsedArgs(const CommandDefinition& command, Conventions conventions) : command_(&command), conventions_(conventions) {}
 
-  const CommandSpec& Command() const { return *command_; }
+  const CommandDefinition& Command() const { return *command_; }
   const Conventions& Host() const { return conventions_; }
   const std::vector<std::string>& Positionals() const { return positionals_; }
   // A switch or an option given; `longName` must be one of the command's.
@@ -89,15 +89,15 @@ class ParsedArgs {
   std::optional<std::string> Value(std::string_view longName) const;
 
   void AddPositional(std::string value) { positionals_.push_back(std::move(value)); }
-  void AddOption(const OptionSpec& option, std::string value) { options_.emplace_back(&option, std::move(value)); }
+  void AddOption(const CommandOption& option, std::string value) { options_.emplace_back(&option, std::move(value)); }
 
  private:
-  const OptionSpec& Declared(std::string_view longName) const;
+  const CommandOption& Declared(std::string_view longName) const;
 
-  const CommandSpec* command_;
+  const CommandDefinition* command_;
   Conventions conventions_;
   std::vector<std::string> positionals_;
-  std::vector<std::pair<const OptionSpec*, std::string>> options_;
+  std::vector<std::pair<const CommandOption*, std::string>> options_;
 };
 
 }  // namespace tastora
