@@ -207,15 +207,20 @@ bool MainActions::IsDataFileName(const std::string& dataFile) {
 
 bool MainActions::LoadDataFile(const std::string& dataFile, KeyboardLayout& layout) {
   const std::string notLoaded = "The layout data file " + dataFile + " could not be loaded.\r" + kNotInstalled;
+  // A .klc file with parts the layout cannot carry asks first; a No is the
+  // user's choice, not a load that failed.
+  AnswerWatch watch(dialogs_);
+  loadDeclined_ = false;
   try {
-    if (ImportUserLayoutFile(dataFile, layout, state_, DataFilePorts{*system_.files, dialogs_, codePages_}))
+    if (ImportUserLayoutFile(dataFile, layout, state_, DataFilePorts{*system_.files, watch, codePages_}))
       return true;
   } catch (const ImportError& e) {
     dialogs_.ShowError(e.what(), "Error");
   } catch (const FileOpenError& e) {
     dialogs_.ShowError(e.what(), "Error");
   }
-  dialogs_.ShowError(notLoaded, "Error");
+  loadDeclined_ = watch.declined;
+  if (!loadDeclined_) dialogs_.ShowError(notLoaded, "Error");
   return false;
 }
 
@@ -234,6 +239,12 @@ LayoutEntry MainActions::CurrentEntry(int position) {
     entry.LayoutFile = registered;
   }
   return entry;
+}
+
+InstallResult MainActions::NotPrepared() {
+  if (!loadDeclined_) return InstallResult::Failed;
+  if (!CommandLineMode) dialogs_.ShowMessage(kInstallCancelled);
+  return InstallResult::Cancelled;
 }
 
 bool MainActions::PrepareLayout(const std::string& path, const std::string& dataFile) {
@@ -283,7 +294,7 @@ InstallResult MainActions::Edit(int position, const std::string& dataFile) {
   if (!IsDataFileName(dataFile)) return InstallResult::Failed;
 
   const std::string path = system_.systemFiles->SystemDirectory() + "\\" + entry.LayoutFile.Str();
-  if (!PrepareLayout(path, dataFile)) return InstallResult::Failed;
+  if (!PrepareLayout(path, dataFile)) return NotPrepared();
   editor.EditorPath = path;
   editor.EditorEntry = entry;
   editor.chbShowMess = settings_.showMessages;
@@ -387,9 +398,9 @@ InstallResult MainActions::Create(int templatePosition, int32_t language, const 
   const std::optional<NewLayoutPlan> plan =
       PlanNewLayout(templatePosition, language, name, *catalogue_, state_.IsNtPlatform(), ports, error);
   if (!plan) return InstallResult::Failed;
-  if (!IsDataFileName(dataFile) ||
-      !PrepareLayout(system_.systemFiles->SystemDirectory() + "\\" + plan->templateFile, dataFile))
-    return InstallResult::Failed;
+  if (!IsDataFileName(dataFile)) return InstallResult::Failed;
+  if (!PrepareLayout(system_.systemFiles->SystemDirectory() + "\\" + plan->templateFile, dataFile))
+    return NotPrepared();
 
   LayoutEntry entry;
   entry.Id = plan->klid;

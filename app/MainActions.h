@@ -144,6 +144,10 @@ class MainActions {
   // The editor's layout: the library at `path` (the system folder's) with
   // the data file read over it.
   bool PrepareLayout(const std::string& path, const std::string& dataFile);
+  // What an action returns when PrepareLayout did not get its layout: the
+  // user declined to go on with a file the layout cannot carry whole, or
+  // the load failed (said).
+  InstallResult NotPrepared();
   // Keeps the record of a layout this program made, which Remove relies on.
   void RecordCreated(const std::string& klid, const std::string& copyName);
   // Puts the layout registered as `klid` in the user's language list where
@@ -168,6 +172,7 @@ class MainActions {
   std::unique_ptr<KeyboardLayout> layout_;
   std::unique_ptr<LayoutInstaller> editor_;
   int editedPosition_ = -1;
+  bool loadDeclined_ = false;  // the last data file's load was declined at its question
   int actionDepth_ = 0;  // guards alive
 };
 

@@ -685,6 +685,7 @@ TEST(InstallCommand, ExitStatusSaysWhatHappened) {
   const Root root(RootWindows::Windows10);
   const std::string dir = root.Path();
   const std::string dup = Variant(root.dir, "dup.vyr2000", {{"<KEY SCAN=\"03\" VK=\"0032\">", "<KEY SCAN=\"03\" VK=\"0031\">"}});
+  const std::string refusedKlc = std::string(TASTORA_TEST_DATA) + "/klc/refused.klc";
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -696,6 +697,8 @@ TEST(InstallCommand, ExitStatusSaysWhatHappened) {
       {{"--root", dir, "0", kGerman}, kExitOk, "its layout file is now o_kbdus.dll", "o_kbdus.dll"},
       {{"install", "0", dup, "--root", dir, "--no"}, kExitCancelled, "cancelled", "o_kbdus.dll"},
       {{"install", "0", dup, "--root", dir, "--yes"}, kExitOk, "l_kbdus.dll", "l_kbdus.dll"},
+      // A .klc file the layout cannot carry whole: declined, it is a cancel, not a failure.
+      {{"install", "0", refusedKlc, "--root", dir, "--no"}, kExitCancelled, "cancelled", "l_kbdus.dll"},
       {{"install", "0", (root.dir / "none.vyr2000").string(), "--root", dir}, kExitFailure, "was not installed",
        "l_kbdus.dll"},
       {{"install", "9", kGerman, "--root", dir}, kExitFailure, "There is no layout at position 9", "l_kbdus.dll"},
