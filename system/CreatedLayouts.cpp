@@ -23,7 +23,9 @@ bool IsNewLayoutCopyName(std::string_view name, bool ntPlatform) {
   const std::string_view number = name.substr(3, name.size() - 3 - extension.size());
   for (char c : number)
     if (c < '0' || c > '9') return false;
-  return true;
+  // Windows' own libraries of the 101-, 103- and 106-key Japanese and Korean
+  // keyboards have such names; New never takes them, as they are present.
+  return number != "101" && number != "103" && number != "106";
 }
 
 }  // namespace tastora

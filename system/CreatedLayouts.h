@@ -23,7 +23,8 @@ std::optional<std::string> CreatedLayoutCopy(Profile& profile, const std::string
 
 // Whether `name` is a copy's name, "KBD" and a decimal number with the
 // platform's extension (".dll", or ".kbd" on the 8-bit family), regardless
-// of case, as only a new layout's library is named.
+// of case, as only a new layout's library is named (but Windows' own
+// kbd101.dll, kbd103.dll and kbd106.dll).
 bool IsNewLayoutCopyName(std::string_view name, bool ntPlatform);
 
 }  // namespace tastora

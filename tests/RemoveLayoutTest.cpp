@@ -226,6 +226,16 @@ TEST(RemoveLayout, OnlyALayoutThisProgramCreatedIsRemoved) {
          p.actions->BuildCatalogue();
        },
        3, {}, InstallResult::Failed, "was not created by this program"},
+      {"Windows' own kbd106.dll, with a Layout Id",
+       [&](Program& p, const InitializedRoot& r) {
+         unrecord(p, r);
+         fs::copy_file(r.File("syswow64", "KBD0.dll"), r.File("syswow64", "kbd106.dll"));
+         TRegistryEnhanced machine(*p.system->registry, RootKey::hkLocalMachine);
+         machine.SetKey(std::string(kLayoutsKey) + "\\00010407");
+         EXPECT_TRUE(machine.WriteValue("Layout File", std::string("kbd106.dll")));
+         p.actions->BuildCatalogue();
+       },
+       3, {}, InstallResult::Failed, "was not created by this program"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
