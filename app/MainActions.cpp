@@ -148,10 +148,13 @@ MainActions::ActionGuard MainActions::Exclusive() {
 // The one place where an action starts on the system it now holds: the
 // registry is read again where another program changed it meanwhile, and
 // what programs killed while writing left behind is cleared away (after the
-// registry, which may still need a temporary file of its own to mend itself).
+// registry, which may still need a temporary file of its own to mend itself),
+// removals cut short included.
 bool MainActions::BeginSystemChange() {
   if (!system_.registry->RefreshIfChanged()) return false;
   if (system_.lock) system_.lock->RemoveStaleTemporaries();
+  FinishCutRemovals(state_.IsNtPlatform(),
+                    RemovePorts{*system_.registry, *system_.profile, *system_.systemFiles, dialogs_});
   return true;
 }
 

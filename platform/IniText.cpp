@@ -61,6 +61,21 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
+}  // namespace
+
+std::vector<std::string> IniKeys(std::string_view text, std::string_view section) {
+  std::vector<std::string> keys;
+  bool inSection = false;
+  for (const std::string& raw : SplitLines(text)) {
+    const IniLine line = Classify(raw);
+    if (line.kind == IniLine::Kind::Section) inSection = SameText(line.name, section);
+    else if (inSection && line.kind == IniLine::Kind::Entry) keys.emplace_back(line.name);
+  }
+  return keys;
+}
+
+namespace {
+
 // The section whose line `at` was removed goes too when nothing is left in
 // it, so that taking back every key of a new section gives the old text.
 void DropIfEmpty(std::vector<std::string>& lines, size_t at) {

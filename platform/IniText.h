@@ -18,6 +18,9 @@ using IniChange = std::pair<std::string, std::optional<std::string>>;
 // The value of `key` in `section`, or nothing.
 std::optional<std::string> FindIniValue(std::string_view text, std::string_view section, std::string_view key);
 
+// The keys of `section`, in the file's order.
+std::vector<std::string> IniKeys(std::string_view text, std::string_view section);
+
 // `text` with the changes made in `section` (made when it is missing): a key
 // that is there changes in its line, a new key goes after the last line of
 // its section. New lines take the file's own line ends; a new file gets

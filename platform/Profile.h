@@ -58,6 +58,12 @@ class Profile {
   // is then as it was.
   virtual bool WriteKeys(const std::string& file, const std::string& section,
                          const std::vector<std::pair<std::string, std::optional<std::string>>>& changes) = 0;
+  // The keys of a section, in the file's order; none where the file cannot be read.
+  virtual std::vector<std::string> ReadKeys(const std::string& file, const std::string& section) {
+    (void)file;
+    (void)section;
+    return {};
+  }
 
   int32_t ReadInteger(const std::string& file, const std::string& section, const std::string& key,
                       int32_t defaultValue) {

@@ -185,6 +185,24 @@ constexpr RemovalStep kRemovalSteps[] = {
     {"its records in loader.ini", false, ForgetRecords},
 };
 
+// Our names for the layout's copy, but none another registration uses.
+std::vector<std::string> UnusedLibraries(const RemovalPlan& plan, RegistryBackend& registry) {
+  std::vector<std::string> names = {plan.copy, "l_" + plan.copy, "o_" + plan.copy};
+  if (!plan.ntPlatform) names.push_back(plan.copy.substr(0, plan.copy.size() - 3) + "vyr");
+  TRegistryEnhanced machine(registry, RootKey::hkLocalMachine);
+  machine.SetKey(kLayoutsKey);
+  std::vector<std::string> used;
+  for (const std::string& klid : machine.GetKeyNames()) {
+    if (SamePath(klid, plan.klid)) continue;
+    machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
+    used.push_back(machine.ReadText("Layout File"));
+  }
+  std::vector<std::string> files;
+  for (const std::string& name : names)
+    if (!Contains(used, name)) files.push_back(name);
+  return files;
+}
+
 // The template copy whose layout this is, when its name and "Layout Id" say
 // it was made by a New of an earlier version: the copy's "KBDn" name, and a
 // "Layout Id" exactly when the identifier has a variant above 0000, as New
@@ -274,20 +292,30 @@ bool PlanRemoval(const TLocales& catalogue, int position, bool ntPlatform, const
     if (SamePath(value, plan.klid)) plan.substitutes.push_back(name);
   if (ports.languageList) plan.languageList = LanguageListPlacesOf(plan.klid, ports.languageList->registry);
 
-  // Our names for the copy, but none another registration uses.
-  std::vector<std::string> names = {plan.copy, "l_" + plan.copy, "o_" + plan.copy};
-  if (!ntPlatform) names.push_back(plan.copy.substr(0, plan.copy.size() - 3) + "vyr");
+  plan.files = UnusedLibraries(plan, ports.registry);
+  return true;
+}
+
+void FinishCutRemovals(bool ntPlatform, const RemovePorts& ports) {
   TRegistryEnhanced machine(ports.registry, RootKey::hkLocalMachine);
   machine.SetKey(kLayoutsKey);
-  std::vector<std::string> used;
-  for (const std::string& klid : machine.GetKeyNames()) {
-    if (SamePath(klid, plan.klid)) continue;
-    machine.SetKey(std::string(kLayoutsKey) + "\\" + klid);
-    used.push_back(machine.ReadText("Layout File"));
+  const std::vector<std::string> registered = machine.GetKeyNames();
+  // No registrations at all is a registry that could not be read, not one
+  // whose layouts are all gone.
+  if (registered.empty()) return;
+  for (const std::string& klid : ports.profile.ReadKeys(kLoaderIni, kCreatedSection)) {
+    if (Contains(registered, klid)) continue;
+    RemovalPlan plan;
+    plan.klid = klid;
+    plan.ntPlatform = ntPlatform;
+    plan.copy = CreatedLayoutCopy(ports.profile, klid).value_or("");
+    if (!IsPlainFileName(plan.copy) || plan.copy.size() < 4) continue;
+    plan.ids = {klid};
+    plan.files = UnusedLibraries(plan, ports.registry);
+    RemovalRun run{ports, {}, {}, {}, {}};
+    // What cannot go yet keeps its record, to be tried again.
+    if (RemoveLibraries(plan, run)) (void)ForgetRecords(plan, run);
   }
-  for (const std::string& name : names)
-    if (!Contains(used, name)) plan.files.push_back(name);
-  return true;
 }
 
 RemoveResult RemoveLayout(const TLocales& catalogue, int position, bool ntPlatform, bool confirm,

@@ -73,6 +73,12 @@ bool PlanRemoval(const TLocales& catalogue, int position, bool ntPlatform, const
 RemoveResult RemoveLayout(const TLocales& catalogue, int position, bool ntPlatform, bool confirm,
                           const RemovePorts& ports);
 
+// Finishes removals cut short (a kill, a power cut) after their registry
+// pass: a layout "loader.ini" records as created whose registration is gone
+// loses its libraries, then its records. Nothing is said; a library that
+// cannot go yet keeps its record and is tried again.
+void FinishCutRemovals(bool ntPlatform, const RemovePorts& ports);
+
 // Whether the entry is one this program created (the Remove button's state).
 LayoutOrigin OriginOf(const LayoutEntry& entry, bool ntPlatform, const RemovePorts& ports);
 

@@ -264,6 +264,45 @@ TEST(RemoveLayout, OnlyALayoutThisProgramCreatedIsRemoved) {
   }
 }
 
+// A removal killed after its registry pass: the next action on the system
+// deletes what the layout left (its libraries, its records), and nothing of
+// a layout that is still registered.
+TEST(RemoveLayout, TheNextActionFinishesARemovalCutShort) {
+  const InitializedRoot root(RootWindows::Windows10);
+  Program program(root);
+  program.actions->CommandLineMode = true;
+  ASSERT_TRUE(program.actions->New(2, 0x0407, "My German").created);  // 00010407, KBD0.dll
+  ASSERT_TRUE(program.actions->New(0, 0x0409, "Mine").created);       // 00030409, KBD1.dll
+  ASSERT_EQ(program.actions->Edit(*PositionOf(*program.actions, "00010407"), kGerman), InstallResult::Installed);
+  ASSERT_EQ(root.Ini("Existing", "00010407"), "KBD0.dll");
+  {
+    // What the registry pass of its removal did.
+    TRegistryEnhanced machine(*program.system->registry, RootKey::hkLocalMachine);
+    machine.SetKey(kLayoutsKey);
+    ASSERT_TRUE(machine.DeleteKey("00010407"));
+    SetUserEntry(program, kPreloadKey, true, "4", "00030409");
+    TRegistryEnhanced user(*program.system->registry, RootKey::hkCurrentUser);
+    user.SetKey(kPreloadKey);
+    ASSERT_TRUE(user.DeleteValue("5"));
+  }
+  Trace cut = TraceOf(root, true);
+  EXPECT_TRUE(cut.files.count("system32/l_KBD0.dll"));
+
+  // Any action will do: here one that is refused.
+  EXPECT_EQ(program.actions->Remove(0), InstallResult::Failed);
+  const Trace after = TraceOf(root, true);
+  for (const char* folder : {"syswow64/", "system32/"}) {
+    for (const char* file : {"KBD0.dll", "l_KBD0.dll"}) EXPECT_FALSE(after.files.count(folder + std::string(file)));
+    EXPECT_TRUE(after.files.count(folder + std::string("KBD1.dll")));
+  }
+  EXPECT_EQ(root.Ini("Created", "00010407"), "");
+  EXPECT_EQ(root.Ini("Existing", "00010407"), "");
+  EXPECT_EQ(root.Ini("Created", "00030409"), "KBD1.dll");
+  cut.files = after.files;
+  cut.loaderIni = after.loaderIni;
+  ExpectSame(after, cut);  // the registry as it was
+}
+
 // The offline system files, but for libraries that Windows holds open.
 class HeldOpenFiles final : public SystemFiles {
  public:

@@ -234,6 +234,25 @@ TEST(WineInstall, TheWindowsBuildInstallsCreatesAndRemovesFromItsCommandLine) {
   // The system's own records and files stay.
   EXPECT_EQ(recorded("00000409"), "kbdus.dll");
   EXPECT_TRUE(fs::exists(syswow64 / "KBDGR.DLL"));
+
+  // A removal cut short after its registry pass (the registration and the
+  // Preload entry gone, by hand here) is finished by the next action, even
+  // one that is refused: the library and the record go.
+  ASSERT_TRUE(runThenList("new 1 0409 Cut"));
+  const std::string cutKlid = "00010409";
+  const std::string cutCopy = OfflineProfile(OfflineRoot(prefix)).ReadString("loader.ini", "Created", cutKlid, "");
+  ASSERT_FALSE(cutCopy.empty());
+  ASSERT_TRUE(fs::exists(system32 / cutCopy));
+  ASSERT_EQ(Shell(wine + " reg delete " + Quote(layouts + cutKlid) + " /f >/dev/null && " + wine +
+                  " reg delete " + Quote(R"(HKCU\Keyboard Layout\Preload)") + " /v 3 /f >/dev/null")
+                .status,
+            0);
+  WaitForWineServer(prefix);
+  EXPECT_EQ(Shell(windowsProgram + " remove 0").status, 1);
+  WaitForWineServer(prefix);
+  EXPECT_FALSE(fs::exists(system32 / cutCopy));
+  EXPECT_FALSE(fs::exists(syswow64 / cutCopy));
+  EXPECT_EQ(OfflineProfile(OfflineRoot(prefix)).ReadString("loader.ini", "Created", cutKlid, ""), "");
 }
 
 }  // namespace

@@ -75,6 +75,11 @@ std::string OfflineProfile::ReadString(const std::string& file, const std::strin
   return FindIniValue(*text, section, key).value_or(defaultValue);
 }
 
+std::vector<std::string> OfflineProfile::ReadKeys(const std::string& file, const std::string& section) {
+  const std::optional<std::string> text = ReadText(HostPathOf(file));
+  return text ? IniKeys(*text, section) : std::vector<std::string>{};
+}
+
 bool OfflineProfile::WriteString(const std::string& file, const std::string& section, const std::string& key,
                                  const std::string& value) {
   return WriteKeys(file, section, {{key, value}});

@@ -23,6 +23,7 @@ class OfflineProfile final : public Profile {
   // replaces by a rename.
   bool WriteKeys(const std::string& file, const std::string& section,
                  const std::vector<std::pair<std::string, std::optional<std::string>>>& changes) override;
+  std::vector<std::string> ReadKeys(const std::string& file, const std::string& section) override;
 
   // Where a profile file of that name is on the host.
   std::filesystem::path HostPathOf(const std::string& file) const;

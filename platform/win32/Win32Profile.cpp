@@ -106,6 +106,28 @@ std::string Win32Profile::ReadString(const std::string& file, const std::string&
   }
 }
 
+std::vector<std::string> Win32Profile::ReadKeys(const std::string& file, const std::string& section) {
+  // Without a key name the profile function gives the section's keys, each
+  // ended by a zero, the list by a second one.
+  const std::wstring wideSection = Widen(section);
+  const std::wstring wideFile = Widen(file);
+  for (DWORD size = 2048;; size *= 2) {
+    std::vector<wchar_t> buffer(size);
+    const DWORD got =
+        GetPrivateProfileStringW(wideSection.c_str(), nullptr, L"", buffer.data(), size, wideFile.c_str());
+    if (got + 2 < size || size >= (1u << 24)) {
+      std::vector<std::string> keys;
+      for (size_t from = 0; from < got;) {
+        const std::wstring_view key(buffer.data() + from);
+        if (key.empty()) break;
+        keys.push_back(Narrow(key));
+        from += key.size() + 1;
+      }
+      return keys;
+    }
+  }
+}
+
 bool Win32Profile::WriteString(const std::string& file, const std::string& section, const std::string& key,
                                const std::string& value) {
   return WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), Widen(value).c_str(),

@@ -29,6 +29,7 @@ class Win32Profile final : public Profile {
   // functions write key by key.
   bool WriteKeys(const std::string& file, const std::string& section,
                  const std::vector<std::pair<std::string, std::optional<std::string>>>& changes) override;
+  std::vector<std::string> ReadKeys(const std::string& file, const std::string& section) override;
 };
 
 // Removes what a program killed during WriteKeys left of the settings files
