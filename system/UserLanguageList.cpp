@@ -1,6 +1,7 @@
 #include "system/UserLanguageList.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <utility>
@@ -64,13 +65,16 @@ bool WriteEntry(TRegistryEnhanced& user, const std::string& tag, const std::stri
                 std::vector<std::string>& languages) {
   user.SetKey(ProfileKey(tag));
   int32_t last = 0;
+  bool listed = false;
   for (const std::string& name : user.GetValueNames()) {
-    if (SamePath(name, entry)) return true;
+    if (SamePath(name, entry)) listed = true;
     if (!RegistrationOf(name)) continue;
     const RegistryVariant order = user.ReadValue(name);
     if (const auto* number = std::get_if<int32_t>(&order)) last = std::max(last, *number);
   }
-  if (!user.WriteValue(entry, last + 1)) return false;
+  // An order at the top of the range is followed by itself, not by a wrap.
+  if (!listed && !user.WriteValue(entry, last < INT32_MAX ? last + 1 : last)) return false;
+  // The language may have kept its key after it left "Languages".
   if (std::none_of(languages.begin(), languages.end(), [&](const std::string& t) { return SamePath(t, tag); }))
     languages.push_back(tag);
   return true;

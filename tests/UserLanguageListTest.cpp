@@ -106,7 +106,7 @@ TEST(UserLanguageList, InitNewInstallAndRemoveKeepTheList) {
   }
 }
 
-TEST(UserLanguageList, ALanguageLeftWithoutLayoutsLeavesTheListAndAnUnknownOneIsSaid) {
+TEST(UserLanguageList, LanguagesLeaveAndReturnWithTheirLayoutsAndAnUnknownOneIsSaid) {
   const InitializedRoot root(RootWindows::Windows11);
   Program program(root);
   program.actions->CommandLineMode = true;
@@ -117,6 +117,15 @@ TEST(UserLanguageList, ALanguageLeftWithoutLayoutsLeavesTheListAndAnUnknownOneIs
   EXPECT_EQ(list.languages.back(), "cy-GB");
   EXPECT_EQ(list.entries["cy-GB/0452:00000452"], "1");
   ASSERT_EQ(program.actions->Remove(Position(program, "00000452")), InstallResult::Installed);
+  EXPECT_EQ(ListOf(program), initial);
+
+  // A language that left "Languages" but kept its key comes back with it.
+  {
+    TRegistryEnhanced user(*program.system->registry, RootKey::hkCurrentUser);
+    user.SetKey(kUserProfileKey);
+    ASSERT_TRUE(user.WriteStrings(kUserLanguagesValue, {"en-US"}));
+  }
+  ASSERT_EQ(program.actions->Edit(Position(program, "00000407"), kFrench), InstallResult::Installed);
   EXPECT_EQ(ListOf(program), initial);
 
   // A language without a tag here: made, and the user told to list it.
