@@ -154,4 +154,14 @@ void TLocales::Create9x(TRegistryEnhanced& user, TRegistryEnhanced& machine, TRe
   count_ = kept;
 }
 
+std::optional<int> PreloadNumber(std::string_view name) {
+  if (name.empty() || name.size() > 6 || name[0] == '0') return std::nullopt;
+  int n = 0;
+  for (char c : name) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
 }  // namespace tastora

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -63,6 +64,8 @@ inline constexpr int kCatalogueCapacity = 321;
 inline constexpr char kEmptyPosition[] = "prazna?";
 
 inline constexpr char kPreloadKey[] = "\\Keyboard Layout\\Preload";
+// A Preload name as Windows counts it: a decimal number from 1.
+std::optional<int> PreloadNumber(std::string_view name);
 inline constexpr char kSubstitutesKey[] = "\\Keyboard Layout\\Substitutes";
 inline constexpr char kLayoutsKey[] = "\\System\\CurrentControlSet\\Control\\Keyboard Layouts";
 inline constexpr char kLocaleKey[] = "\\System\\CurrentControlSet\\Control\\Nls\\Locale";

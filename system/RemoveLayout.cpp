@@ -22,17 +22,6 @@ std::string Shown(const RemovalPlan& plan) {
   return plan.name.empty() ? plan.klid : plan.klid + " (" + plan.name + ")";
 }
 
-// A Preload name as Windows counts it: a decimal number from 1.
-std::optional<int> PreloadNumber(const std::string& name) {
-  if (name.empty() || name.size() > 6 || name[0] == '0') return std::nullopt;
-  int n = 0;
-  for (char c : name) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  return n;
-}
-
 // The user's Preload and Substitutes entries, NT values or 9x subkeys with
 // default values, read and changed alike.
 class UserLists {

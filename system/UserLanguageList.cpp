@@ -43,11 +43,9 @@ std::vector<std::pair<uint16_t, std::string>> PreloadLayouts(TRegistryEnhanced& 
   std::vector<std::pair<int, std::string>> numbered;
   user.SetKey(kPreloadKey);
   for (const std::string& name : user.GetValueNames()) {
-    const std::string id = user.ReadText(name);
-    const bool isNumber =
-        !name.empty() && name.size() <= 4 && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (!isNumber) continue;
-    if (id.size() == 8 && HexNumber(id)) numbered.emplace_back(std::stoi(name), id);
+    const std::optional<int> number = PreloadNumber(name);
+    const std::string id = number ? user.ReadText(name) : std::string();
+    if (id.size() == 8 && HexNumber(id)) numbered.emplace_back(*number, id);
   }
   std::stable_sort(numbered.begin(), numbered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<std::pair<uint16_t, std::string>> layouts;
